@@ -1,0 +1,122 @@
+#include "app/mainwindow.h"
+
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include "model/txsettings.h"
+#include "ui/mainwindowform.h"
+
+namespace {
+
+MainWindow::PortLister portLister = &MainWindow::systemPorts;
+
+// How long closing waits for "DIS" to leave the port before it closes anyway.
+constexpr int kDisFlushMs = 200;
+
+} // namespace
+
+void waitMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, SLOT(quit()));
+    loop.exec();
+}
+
+QStringList MainWindow::systemPorts()
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    return names;
+}
+
+void MainWindow::setPortLister(PortLister lister)
+{
+    portLister = lister ? lister : &MainWindow::systemPorts;
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new MainWindowForm())
+{
+    ui->build(this);
+    connect(&serialPort, SIGNAL(readyRead()), this, SLOT(serialPort_readyRead()));
+    connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
+    fillPortList();
+    ui->tabWidget->setCurrentIndex(0);
+    timer = new QTimer(this);
+    timer->start(100);
+    connect(timer, SIGNAL(timeout()), this, SLOT(ui_Display()));
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::fillPortList()
+{
+    ui->portNameBox->clear();
+    for (const QString &name : portLister())
+        ui->portNameBox->addItem(name);
+}
+
+void MainWindow::enterClosedState()
+{
+    for (int &v : TxLiveData.servo)
+        v = 1000;
+    Servo_Display();
+    ui->portNameBox->setEnabled(true);
+    ui->openButton->setText("OPEN");
+    ui->toolButton_led->setIcon(QIcon(":/myImage/images/red.png"));
+    fillPortList();
+}
+
+void MainWindow::on_openButton_clicked()
+{
+    if (ui->openButton->text() == "OPEN") {
+        serialPort.setPortName(ui->portNameBox->currentText());
+        serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+        serialPort.setDataBits(QSerialPort::Data8);
+        serialPort.setParity(QSerialPort::NoParity);
+        serialPort.setStopBits(QSerialPort::OneStop);
+        serialPort.setFlowControl(QSerialPort::NoFlowControl);
+        if (!serialPort.open(QIODevice::ReadWrite)) {
+            QMessageBox::about(nullptr, "Note", "Cannot open the serial port!");
+            return;
+        }
+        rxPending.clear();
+        ui->portNameBox->setEnabled(false);
+        ui->openButton->setText("CLOSE");
+        ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));
+        serialPort.write("OK");
+    } else {
+        serialPort.write("DIS");
+        // The port sends from the event loop; make sure "DIS" is on the wire
+        // before the device is closed, or the transmitter never hears it.
+        while (serialPort.bytesToWrite() > 0 && serialPort.waitForBytesWritten(kDisFlushMs)) {
+        }
+        serialPort.close();
+        enterClosedState();
+    }
+}
+
+void MainWindow::onPortError(QSerialPort::SerialPortError error)
+{
+    // A device that vanishes while open (USB adapter unplugged) must not leave
+    // the window claiming an open link.
+    if (error != QSerialPort::ResourceError || !serialPort.isOpen())
+        return;
+    serialPort.clearError();
+    serialPort.close();
+    enterClosedState();
+    QMessageBox::about(nullptr, "Note", "The serial port was disconnected!");
+}
+
+bool MainWindow::portClosedNotice()
+{
+    if (ui->openButton->text() != "OPEN")
+        return false;
+    QMessageBox::about(nullptr, "Note", "Please open the serial port!");
+    return true;
+}

@@ -1,0 +1,5 @@
+#include "sim/pty.h"
+int main()
+{
+    return 0;
+}

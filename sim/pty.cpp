@@ -1,0 +1,86 @@
+#include "sim/pty.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return;
+    if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
+        ::close(fd);
+        return;
+    }
+    const char *name = ::ptsname(fd);
+    if (!name) {
+        ::close(fd);
+        return;
+    }
+    path = QString::fromLocal8Bit(name);
+    // Raw line: no echo, no line editing, no CR/LF translation, in either direction.
+    keepSlaveFd = ::open(name, O_RDWR | O_NOCTTY);
+    struct termios t;
+    if (keepSlaveFd >= 0 && ::tcgetattr(keepSlaveFd, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(keepSlaveFd, TCSANOW, &t);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    masterFd = fd;
+}
+
+PtyPair::~PtyPair()
+{
+    closeMaster();
+}
+
+void PtyPair::closeMaster()
+{
+    if (keepSlaveFd >= 0)
+        ::close(keepSlaveFd);
+    keepSlaveFd = -1;
+    if (masterFd >= 0)
+        ::close(masterFd);
+    masterFd = -1;
+}
+
+bool PtyPair::write(const QByteArray &data)
+{
+    const char *p = data.constData();
+    qint64 left = data.size();
+    while (left > 0 && masterFd >= 0) {
+        ssize_t n = ::write(masterFd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) {
+                struct pollfd pfd = {masterFd, POLLOUT, 0};
+                ::poll(&pfd, 1, 100);
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return left == 0;
+}
+
+QByteArray PtyPair::read(int timeoutMs)
+{
+    QByteArray out;
+    if (masterFd < 0)
+        return out;
+    struct pollfd pfd = {masterFd, POLLIN, 0};
+    if (::poll(&pfd, 1, timeoutMs) <= 0 || !(pfd.revents & POLLIN))
+        return out;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(masterFd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, int(n));
+    }
+    return out;
+}
