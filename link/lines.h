@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "model/txsettings.h"
+
+// The three 81-character settings lines that go to the transmitter and into
+// settings files: S (per-channel settings), G (attitude, mixes, delays, D/R
+// selection, mixes 1-2) and H (D/R curves, mixes 3-4, throttle curve, alarms).
+enum class LineKind { S, G, H };
+
+constexpr int kLineLength = 81;
+
+// tenths = volts * 10, rounded to single precision, truncated toward zero.
+int toTenths(double volts);
+
+// Builds the line of the given kind from s: the line letter, the fields in
+// their layout order and the fixed tail. Every field is clamped to the nearest
+// value its encoding can carry, so the result is always exactly 81 characters.
+// Does not change s (the raw alarm fields are the caller's business).
+QByteArray buildLine(LineKind kind, const TxSettingsRecord &s);
+
+// Reads every field of a line into s, in layout order, inverting the
+// encodings (base-16 parse, invalid text reads as 0, offsets taken off, the
+// three-digit field digit by digit, volts following their tenths). `line`
+// holds the 81 characters of the line starting with its letter; the letter and
+// tail tests are the caller's business.
+void readLine(LineKind kind, const QString &line, TxSettingsRecord &s);
+
+// The last line built for each group; they start as the default lines.
+extern QString lineS;
+extern QString lineG;
+extern QString lineH;
