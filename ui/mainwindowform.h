@@ -96,6 +96,28 @@ public:
     cureWidget *widget_4;
 
     // Column holders and their layouts inside the group boxes.
+    // BASIC: one column per group, two in END POINT.
+    QWidget *channelColumn, *reverseColumn, *subTrimColumn, *lepaColumn, *repaColumn, *failSafeColumn,
+        *delayColumn, *auxColumn;
+    QVBoxLayout *channelLayout, *reverseLayout, *subTrimLayout, *lepaLayout, *repaLayout, *failSafeLayout,
+        *delayLayout, *auxLayout;
+    // ADVANCE1.
+    QWidget *drCaptionColumn, *drEditorColumn, *attiCaptionColumn, *attiEditorColumn, *elevonCaptionColumn,
+        *elevonEditorColumn, *elevonExtraColumn, *vtailCaptionColumn, *vtailEditorColumn;
+    QVBoxLayout *drCaptionLayout, *drEditorLayout, *attiCaptionLayout, *attiEditorLayout,
+        *elevonCaptionLayout, *elevonEditorLayout, *elevonExtraLayout, *vtailCaptionLayout,
+        *vtailEditorLayout;
+    // ADVANCE2.
+    QWidget *drCureCaptionColumn, *drCureEditorColumn, *thCureCaptionColumn, *thCureEditorColumn;
+    QVBoxLayout *drCureCaptionLayout, *drCureEditorLayout, *thCureCaptionLayout, *thCureEditorLayout;
+    // PROG.MIX, mixes 1 to 4.
+    QWidget *prm1CaptionColumn, *prm1EditorColumn, *prm2CaptionColumn, *prm2EditorColumn, *prm3CaptionColumn,
+        *prm3EditorColumn, *prm4CaptionColumn, *prm4EditorColumn;
+    QVBoxLayout *prm1CaptionLayout, *prm1EditorLayout, *prm2CaptionLayout, *prm2EditorLayout,
+        *prm3CaptionLayout, *prm3EditorLayout, *prm4CaptionLayout, *prm4EditorLayout;
+    // SYSTEM.
+    QWidget *alarmCaptionColumn, *alarmEditorColumn, *versionCaptionColumn, *versionEditorColumn;
+    QVBoxLayout *alarmCaptionLayout, *alarmEditorLayout, *versionCaptionLayout, *versionEditorLayout;
 
 private:
     // The five settings pages (BASIC ... SYSTEM): their groups, captions and
