@@ -1,6 +1,11 @@
 #include "ui/curves.h"
 
+#include <QPainter>
+#include <QPainterPath>
 #include <QTimer>
+
+#include "model/txsettings.h"
+#include "ui/curvegeometry.h"
 
 cureWidget::cureWidget(QWidget *parent) : QWidget(parent), timer(new QTimer(this))
 {
@@ -13,7 +18,32 @@ void cureWidget::creatData()
     update();
 }
 
-void cureWidget::paintEvent(QPaintEvent *) {}
+void cureWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+
+    painter.setPen(QPen(Qt::green, 4));
+    painter.fillRect(QRect(0, 0, kThrottleFillSize, kThrottleFillSize), Qt::white);
+    painter.drawRect(throttleFrame());
+
+    painter.setPen(QPen(Qt::green, 1));
+    const ThrottleGrid grid = throttleGrid(width(), height());
+    for (int y : grid.rows)
+        for (int x : grid.rowDashX)
+            painter.drawLine(x, y, x + 8, y);
+    for (int x : grid.columns)
+        for (int y : grid.columnDashY)
+            painter.drawLine(x, y, x, y + 8);
+
+    painter.setPen(QPen(Qt::black, 4));
+    for (int j = 0; j < kThrottleLabelCount; ++j)
+        painter.drawText(throttleLabelPos(j), QString::fromLatin1(kThrottleLabels[j]));
+
+    painter.setPen(QPen(Qt::red, 4));
+    const std::array<QPoint, 7> p = throttlePoints(TxSettings.thcure, width(), height());
+    for (int k = 0; k < 6; ++k)
+        painter.drawLine(p[k], p[k + 1]);
+}
 
 mWidget::mWidget(QWidget *parent) : QWidget(parent), timer(new QTimer(this))
 {
@@ -26,4 +56,30 @@ void mWidget::creatData()
     update();
 }
 
-void mWidget::paintEvent(QPaintEvent *) {}
+void mWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+
+    painter.setPen(QPen(Qt::green, 4));
+    painter.fillRect(drFrame(), Qt::white);
+    painter.drawRect(drFrame());
+
+    painter.setPen(QPen(Qt::green, 2));
+    const DrAxes axes = drAxes(width(), height());
+    for (int x : axes.dashX)
+        painter.drawLine(x, axes.axisY, x + 8, axes.axisY);
+    for (int y : axes.dashY)
+        painter.drawLine(axes.axisX, y, axes.axisX, y + 8);
+
+    const DrCurve c = drCurve(TxSettings.drRateEdit, TxSettings.drExpEdit, width(), height());
+    QPainterPath lower;
+    lower.moveTo(c.lowerStart);
+    lower.cubicTo(c.lowerC1, c.lowerC2, c.centre);
+    QPainterPath upper;
+    upper.moveTo(c.upperStart);
+    upper.cubicTo(c.upperC1, c.upperC2, c.centre);
+
+    painter.setPen(QPen(Qt::red, 4));
+    painter.drawPath(lower);
+    painter.drawPath(upper);
+}
