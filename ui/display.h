@@ -1,0 +1,14 @@
+#pragma once
+
+// Hover counters of the settings combo boxes: how many refresh ticks the
+// pointer has rested on each box (0..19 while counting, 20 once the box has
+// switched its highlight off). One counter per box, in the order the refresh
+// visits the boxes.
+constexpr int kHoverBoxCount = 39;
+extern int hoverTicks[kHoverBoxCount];
+
+// The counter of the combo box with this objectName, or -1 if it has none.
+int hoverCounterIndex(const char *objectName);
+
+// Resting ticks after which a box's highlight goes off.
+constexpr int kHoverOffTicks = 20;
