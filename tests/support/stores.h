@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QRandomGenerator>
+#include <functional>
+
+#include "model/txsettings.h"
+
+// Calls f on every int field of s (not the three volts).
+void forEachSettingsInt(TxSettingsRecord &s, const std::function<void(int &)> &f);
+
+// A store whose every field the settings lines and frames carry holds a random
+// value inside its valid range (and inside what its line field can carry);
+// the volts match their tenths. drRateEdit and drExpEdit are random too.
+TxSettingsRecord randomInRangeSettings(QRandomGenerator &g);
