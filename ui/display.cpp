@@ -15,6 +15,15 @@
 
 int hoverTicks[kHoverBoxCount] = {};
 
+// The resource collection is compiled into the core library; a static library
+// links it into a program only when something refers to it, so the styles
+// refer to it here. (At file scope: the macro declares the collection's
+// init function in the enclosing namespace.)
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace {
 
 using F = MainWindowForm;
@@ -229,6 +238,8 @@ public:
     const QString *text()
     {
         if (!loaded) {
+            static const bool registered = (initResources(), true);
+            Q_UNUSED(registered);
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))
                 return nullptr;
