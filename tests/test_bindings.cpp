@@ -186,6 +186,7 @@ using Expect = std::function<void(TxSettingsRecord &)>;
 } // namespace
 
 Q_DECLARE_METATYPE(Expect)
+Q_DECLARE_METATYPE(std::function<int &()>)
 
 void TestBindings::dualRateEditors_data()
 {
@@ -334,8 +335,6 @@ void TestBindings::unknownIndexStoresNothing_data()
                 [m]() -> int & { return TxSettings.prm[m].slave; });
         }
 }
-
-Q_DECLARE_METATYPE(std::function<int &()>)
 
 void TestBindings::unknownIndexStoresNothing()
 {
