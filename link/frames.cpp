@@ -125,12 +125,35 @@ Match matchAt(const QByteArray &b, int i)
             return Match::Partial;
         if (byteAt(b, i + 7) == kFrameMarker)
             return Match::Aux;
-    } else if (!settingsFrameLayout(type)) {
-        return Match::Invalid;
+        // Either settings frame 17 or an AUX frame without its end marker:
+        // byte 11 tells.
+        if (avail < kSettingsFrameLength)
+            return Match::Partial;
+        return byteAt(b, i + 11) == kFrameMarker ? Match::Settings : Match::Aux;
     }
+    if (!settingsFrameLayout(type))
+        return Match::Invalid;
     if (avail < kSettingsFrameLength)
         return Match::Partial;
     return byteAt(b, i + 11) == kFrameMarker ? Match::Settings : Match::Invalid;
+}
+
+// An AUX frame that may as well be the head of a longer frame: 0xFE, any,
+// 0xAA, then either no 0xFE at byte 7 (settings frame 17 has a curve point
+// there) or a live kind at byte 1 (a telemetry frame with RSSI 0xAA). It
+// waits until the next chunk tells.
+int longerFrameLength(const QByteArray &b)
+{
+    return isLiveKind(byteAt(b, 1)) ? kLiveFrameLength : kSettingsFrameLength;
+}
+
+bool isUndecidedAux(const QByteArray &b)
+{
+    if (b.size() < kAuxFrameLength || byteAt(b, 0) != kFrameMarker || byteAt(b, 2) != kAuxType)
+        return false;
+    if (!isLiveKind(byteAt(b, 1)) && byteAt(b, 7) == kFrameMarker)
+        return false;
+    return b.size() < longerFrameLength(b);
 }
 
 int matchLength(Match m)
@@ -207,12 +230,73 @@ bool decodeWholeChunk(const QByteArray &c, TxSettingsRecord &s, TxLiveDataRecord
         storeSettings(c, s, d, onFrame);
         return true;
     case kAuxFrameLength:
-        if (byteAt(c, 2) != kAuxType)
+        if (byteAt(c, 2) != kAuxType || isUndecidedAux(c))
             return false;
         store(kAuxFrame, FrameKind::Aux, c, s, d, onFrame);
         return true;
     default:
         return false;
+    }
+}
+
+// Whether c on its own is one frame under the length rules.
+bool isWholeChunk(const QByteArray &c)
+{
+    switch (c.size()) {
+    case kLiveFrameLength:
+        return byteAt(c, 0) == kFrameMarker && isLiveKind(byteAt(c, 1));
+    case kSettingsFrameLength:
+        return byteAt(c, 0) == kFrameMarker && byteAt(c, 11) == kFrameMarker;
+    case kAuxFrameLength:
+        return byteAt(c, 2) == kAuxType && !isUndecidedAux(c);
+    default:
+        return false;
+    }
+}
+
+// Whether c begins with a frame that carries its own end marker.
+bool startsWithStrictFrame(const QByteArray &c)
+{
+    if (c.isEmpty() || byteAt(c, 0) != kFrameMarker)
+        return false;
+    const Match m = matchAt(c, 0);
+    return m == Match::Settings || (m == Match::Aux && byteAt(c, 7) == kFrameMarker) || m == Match::Live;
+}
+
+// Decodes the whole frames of b as a byte stream; the start of a frame that
+// is not complete yet goes to pending.
+void scan(QByteArray &pending, const QByteArray &b, TxSettingsRecord &s, TxLiveDataRecord &d,
+          const FrameSink &onFrame)
+{
+    int i = 0;
+    while (i < b.size()) {
+        if (byteAt(b, i) != kFrameMarker) {
+            ++i;
+            continue;
+        }
+        const Match m = matchAt(b, i);
+        if (m == Match::Invalid) {
+            ++i;
+            continue;
+        }
+        if (m == Match::Partial) {
+            // A whole frame further on means this start is stale.
+            const int j = nextWholeFrame(b, i + 1);
+            if (j >= 0) {
+                i = j;
+                continue;
+            }
+            pending = b.mid(i);
+            return;
+        }
+        const QByteArray frame = b.mid(i, matchLength(m));
+        if (m == Match::Live)
+            storeLive(frame, s, d, onFrame);
+        else if (m == Match::Aux)
+            store(kAuxFrame, FrameKind::Aux, frame, s, d, onFrame);
+        else
+            storeSettings(frame, s, d, onFrame);
+        i += matchLength(m);
     }
 }
 
@@ -312,57 +396,47 @@ void decodeChunk(QByteArray &pending, const QByteArray &chunk, TxSettingsRecord 
 {
     if (chunk.isEmpty())
         return;
-    if (pending.isEmpty() && decodeWholeChunk(chunk, s, d, onFrame))
+    if (pending.isEmpty()) {
+        if (!decodeWholeChunk(chunk, s, d, onFrame))
+            scan(pending, chunk, s, d, onFrame);
         return;
-
-    QByteArray b;
-    if (!pending.isEmpty()) {
-        // The waiting bytes always begin with 0xFE. A settings or AUX frame
-        // completed by the chunk proves itself by its end marker; a live frame
-        // or a still incomplete start does not, and gives way to a chunk that
-        // is a frame of its own.
-        b = pending + chunk;
-        const Match m = matchAt(b, 0);
-        if (m != Match::Settings && m != Match::Aux) {
-            if (decodeWholeChunk(chunk, s, d, onFrame)) {
-                pending.clear();
-                return;
-            }
-            if (byteAt(chunk, 0) == kFrameMarker && isWhole(matchAt(chunk, 0)))
-                b = chunk;
-        }
-        pending.clear();
-    } else {
-        b = chunk;
     }
 
-    int i = 0;
-    while (i < b.size()) {
-        if (byteAt(b, i) != kFrameMarker) {
-            ++i;
-            continue;
-        }
-        const Match m = matchAt(b, i);
-        if (m == Match::Invalid) {
-            ++i;
-            continue;
-        }
-        if (m == Match::Partial) {
-            const int j = nextWholeFrame(b, i + 1);
-            if (j >= 0) {
-                i = j;
-                continue;
-            }
-            pending = b.mid(i);
+    // The waiting bytes always begin with 0xFE.
+    const QByteArray waiting = pending;
+    pending.clear();
+    QByteArray b = waiting + chunk;
+    const bool chunkStandsAlone = isWholeChunk(chunk) || startsWithStrictFrame(chunk);
+
+    if (isUndecidedAux(waiting)) {
+        const int longer = longerFrameLength(waiting);
+        if (!chunkStandsAlone && b.size() < longer) {
+            pending = b;
             return;
         }
-        const QByteArray frame = b.mid(i, matchLength(m));
-        if (m == Match::Live)
-            storeLive(frame, s, d, onFrame);
-        else if (m == Match::Aux)
-            store(kAuxFrame, FrameKind::Aux, frame, s, d, onFrame);
-        else
-            storeSettings(frame, s, d, onFrame);
-        i += matchLength(m);
+        if (chunkStandsAlone || (longer == kSettingsFrameLength && byteAt(b, 11) != kFrameMarker)) {
+            // Not the head of a longer frame, so it was the AUX frame.
+            store(kAuxFrame, FrameKind::Aux, waiting.left(kAuxFrameLength), s, d, onFrame);
+            if (chunkStandsAlone || waiting.size() == kAuxFrameLength) {
+                decodeChunk(pending, chunk, s, d, onFrame);
+                return;
+            }
+            b = b.mid(kAuxFrameLength);
+        }
+    } else {
+        // A settings or AUX frame that the chunk completes proves itself by
+        // its end marker - as long as what follows it lines up as the next
+        // frame. Otherwise (a live frame, a start still incomplete, or a
+        // fragment whose "end marker" is really the chunk's own first byte)
+        // the waiting bytes give way to a chunk that is a frame of its own.
+        const Match m = matchAt(b, 0);
+        const int len = matchLength(m);
+        const bool proven = m == Match::Settings || (m == Match::Aux && byteAt(b, 7) == kFrameMarker);
+        const bool nextLinesUp = len >= b.size() || byteAt(b, len) == kFrameMarker;
+        if (chunkStandsAlone && !(proven && nextLinesUp)) {
+            decodeChunk(pending, chunk, s, d, onFrame);
+            return;
+        }
     }
+    scan(pending, b, s, d, onFrame);
 }

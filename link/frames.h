@@ -23,21 +23,24 @@
 //   length alone: 20 bytes starting 0xFE 0x18/0x19 are a live frame; 12 bytes
 //   with 0xFE at both ends are a settings frame (an unknown type changes no
 //   field but still counts as a settings frame); 8 bytes with byte 2 = 0xAA
-//   are the AUX frame, whatever bytes 0, 1 and 7 hold.
+//   are the AUX frame, bytes 0, 1 and 7 not examined - with one exception
+//   below.
 // - Anything else is scanned as a byte stream. A frame starts at 0xFE; the
 //   byte after it decides: 0x18/0x19 is a live frame (it has no end marker);
 //   otherwise, byte 2 = 0xAA with byte 7 = 0xFE is the AUX frame; otherwise
-//   12 bytes ending in 0xFE whose type is known are a settings frame. Settings
-//   type 0xAA (sequence 17) also has 0xAA at byte 2: it is told from the AUX
-//   frame by byte 7, which is a throttle-curve point (0..100) and never 0xFE.
-//   Inside a stream the AUX frame therefore needs its 0xFE markers at bytes 0
-//   and 7 (the virtual transmitter sends them), and a settings frame whose
-//   free byte 1 is 0x18/0x19 is only recognised when it arrives as a chunk of
-//   its own.
+//   12 bytes ending in 0xFE whose type is known are a settings frame. A
+//   settings frame whose free byte 1 is 0x18/0x19 is therefore only
+//   recognised when it arrives as a chunk of its own.
+// - Settings type 0xAA (sequence 17) also has 0xAA at byte 2; byte 7 is a
+//   throttle-curve point (0..100), never 0xFE. So 0xFE, any, 0xAA with 0xFE
+//   at byte 7 is the AUX frame at once. Without 0xFE at byte 7 it may be the
+//   first 8 bytes of frame 17: it waits for the next chunk and becomes frame
+//   17 if byte 11 is 0xFE, or else the AUX frame (decoded before that chunk).
+//   The virtual transmitter sends the AUX frame as 0xFE 0x00 0xAA a0..a3 0xFE.
 // - Bytes that start a frame but are not yet all there wait for the next
-//   chunk (fewer than 20 bytes are ever kept). A waiting start gives way when
-//   the bytes received after it hold a whole frame of their own (the new chunk
-//   begins with one, or a later complete frame is found), so a stale fragment
+//   chunk (fewer than 20 bytes are ever kept). A waiting start that its end
+//   marker does not prove gives way when the next chunk is a frame of its
+//   own, or when a complete frame is found further on, so a stale fragment
 //   never swallows a good frame. Bytes that belong to no frame are dropped.
 
 // A field of the store: returns a reference to it (txVersion lives in

@@ -1,0 +1,601 @@
+#include <QRandomGenerator>
+#include <QtTest>
+#include <functional>
+#include <vector>
+
+#include "link/frames.h"
+#include "model/txsettings.h"
+#include "support/stores.h"
+
+namespace {
+
+using Ref = int &(*)(TxSettingsRecord &, TxLiveDataRecord &);
+
+// Where each field of a settings frame travels, written out per type.
+struct Expect {
+    int pos;
+    Ref ref;
+    int offset;
+    bool be16;
+};
+
+#define S(m) [](TxSettingsRecord &s, TxLiveDataRecord &) -> int & { return s.m; }
+#define B(pos, m)                                                                                            \
+    {                                                                                                        \
+        pos, S(m), 0, false                                                                                  \
+    }
+#define O(pos, m, off)                                                                                       \
+    {                                                                                                        \
+        pos, S(m), off, false                                                                                \
+    }
+
+struct TypeCase {
+    quint8 type;
+    int seq;
+    std::vector<Expect> fields;
+};
+
+// clang-format off
+const std::vector<TypeCase> kTypes = {
+    {0x44, 1, {B(3, rev[0]), B(4, rev[1]), B(5, rev[2]), B(6, rev[3]), B(7, rev[4]), B(8, rev[5]), B(9, rev[6]), B(10, rev[7])}},
+    {0x55, 2, {O(3, sub[0], 120), O(4, sub[1], 120), O(5, sub[2], 120), O(6, sub[3], 120),
+               O(7, sub[4], 120), O(8, sub[5], 120), O(9, sub[6], 120), O(10, sub[7], 120)}},
+    {0x66, 3, {B(3, lepa[0]), B(4, lepa[1]), B(5, lepa[2]), B(6, lepa[3]), B(7, lepa[4]), B(8, lepa[5]), B(9, lepa[6]), B(10, lepa[7])}},
+    {0x77, 4, {B(3, repa[0]), B(4, repa[1]), B(5, repa[2]), B(6, repa[3]), B(7, repa[4]), B(8, repa[5]), B(9, repa[6]), B(10, repa[7])}},
+    {0x88, 5, {B(3, fs[0]), B(4, fs[1]), B(5, fs[2]), B(6, fs[3]), B(7, fs[4]), B(8, fs[5]), B(9, fs[6]), B(10, fs[7])}},
+    {0x99, 6, {{3, S(txAlarmRaw), 0, true}, {5, S(stkMode), 0, true},
+               {7, [](TxSettingsRecord &, TxLiveDataRecord &d) -> int & { return d.txVersion; }, 0, true}}},
+    {0xA1, 8, {B(3, attiM), B(4, atti[0]), B(5, atti[1]), B(6, atti[2]), B(7, atti[3]), B(8, atti[4]), B(9, atti[5])}},
+    {0xA2, 9, {B(3, eleMix), O(4, elev[0], 120), O(5, elev[4], 120), O(6, elev[1], 120), O(7, elev[5], 120),
+               O(8, elev[2], 120), O(9, elev[3], 120)}},
+    {0xA3, 10, {B(3, ruMix), O(4, ru[0], 100), O(5, ru[1], 100), O(6, ru[2], 100), O(7, ru[3], 100), B(8, drMix)}},
+    {0xA4, 11, {B(3, delay[0]), B(4, delay[1]), B(5, delay[2]), B(6, delay[3]), B(7, delay[4]), B(8, delay[5]), B(9, delay[6]), B(10, delay[7])}},
+    {0xA5, 12, {B(3, drUp[0]), B(4, drUp[1]), B(5, drUp[2]), B(6, drUp[3]), B(7, drDown[0]), B(8, drDown[1]), B(9, drDown[2]), B(10, drDown[3])}},
+    {0xA6, 13, {O(3, prm[0].data2, 100), O(4, prm[1].data2, 100), O(5, prm[0].data3, 100), O(6, prm[1].data3, 100),
+                O(7, prm[0].data1, 100), O(8, prm[1].data1, 100), B(9, prm[0].master), B(10, prm[1].master)}},
+    {0xA7, 14, {B(3, prm[0].slave), B(4, prm[1].slave), B(5, prm[0].mix), B(6, prm[1].mix)}},
+    {0xA8, 15, {B(3, prm[2].mix), B(4, prm[2].master), B(5, prm[2].slave), O(6, prm[2].data1, 100),
+                O(7, prm[2].data2, 100), O(8, prm[2].data3, 100), B(9, prm[3].mix), B(10, prm[3].master)}},
+    {0xA9, 16, {B(3, prm[3].slave), O(4, prm[3].data1, 100), O(5, prm[3].data2, 100), O(6, prm[3].data3, 100),
+                B(7, thcureMix), B(8, thcureOpt), B(9, thcure[0]), B(10, thcure[1])}},
+    {0xAA, 17, {B(3, thcure[2]), B(4, thcure[3]), B(5, thcure[4]), B(6, thcure[5]), B(7, thcure[6])}},
+    {0xAB, 18, {B(3, drSw), B(4, drPosi), {5, S(extAlarmRaw), 0, true}, O(7, rssiAlarm, 100), B(8, rxAlarmRaw)}},
+    {0xAC, 19, {O(3, drExpUp[0], 100), O(4, drExpUp[1], 100), O(5, drExpUp[2], 100), O(6, drExpUp[3], 100),
+                O(7, drExpDown[0], 100), O(8, drExpDown[1], 100), O(9, drExpDown[2], 100), O(10, drExpDown[3], 100)}},
+};
+// clang-format on
+
+#undef O
+#undef B
+#undef S
+
+QByteArray bytes(std::initializer_list<int> list)
+{
+    QByteArray b;
+    for (int v : list)
+        b += char(v);
+    return b;
+}
+
+// A 12-byte settings frame with the given payload (bytes 3..10).
+QByteArray settingsFrame(int type, const std::vector<int> &payload, int byte1 = 0x00, int last = 0xFE)
+{
+    QByteArray f = bytes({0xFE, byte1, type});
+    for (int i = 0; i < 8; ++i)
+        f += char(i < int(payload.size()) ? payload[i] : 0);
+    f += char(last);
+    return f;
+}
+
+// Records whose every field holds a marker value, so stray writes show.
+struct Store {
+    TxSettingsRecord s;
+    TxLiveDataRecord d;
+    Store()
+    {
+        s = startSettings();
+        forEachSettingsInt(s, [](int &f) { f = -7777; });
+        s.txAlarmVolt = s.rxAlarmVolt = s.extAlarmVolt = -1.0;
+        d = startLiveData();
+        for (int &v : d.servo)
+            v = -7777;
+        d.txVolt = d.rxRssi = d.rxVolt = d.extVolt = d.telemWord3 = d.telemWord4 = d.txVersion = -7777;
+        d.readFlag = -7777;
+    }
+    bool operator==(const Store &o) const { return s == o.s && d == o.d; }
+};
+
+struct Feed {
+    Store st;
+    QByteArray pending;
+    std::vector<DecodedFrame> frames;
+    void operator()(const QByteArray &chunk)
+    {
+        decodeChunk(pending, chunk, st.s, st.d, [this](const DecodedFrame &f) { frames.push_back(f); });
+    }
+};
+
+// The whole frames every kind can take, built from a random store.
+struct Sample {
+    QString name;
+    QByteArray frame;
+};
+
+std::vector<Sample> samples(quint32 seed)
+{
+    QRandomGenerator g(seed);
+    const TxSettingsRecord s = randomInRangeSettings(g);
+    TxLiveDataRecord d = startLiveData();
+    for (int &v : d.servo)
+        v = 900 + int(g.bounded(1300));
+    d.txVolt = int(g.bounded(1300));
+    d.rxRssi = int(g.bounded(256));
+    d.rxVolt = int(g.bounded(200));
+    d.extVolt = int(g.bounded(1000));
+    d.telemWord3 = int(g.bounded(65536));
+    d.telemWord4 = int(g.bounded(65536));
+    d.txVersion = int(g.bounded(65536));
+    std::vector<Sample> out = {
+        {"servo", buildServoFrame(d)}, {"telemetry", buildTelemetryFrame(d)}, {"aux", buildAuxFrame(s)}};
+    for (const SettingsFrameLayout &l : settingsFrameLayouts())
+        out.push_back({QString("settings %1").arg(l.type, 2, 16), buildSettingsFrame(l, s, d)});
+    return out;
+}
+
+Store decodedAlone(const QByteArray &frame)
+{
+    Feed f;
+    f(frame);
+    return f.st;
+}
+
+} // namespace
+
+class TestFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tableOrder()
+    {
+        const auto &ls = settingsFrameLayouts();
+        QCOMPARE(int(ls.size()), int(kTypes.size()));
+        for (size_t i = 0; i < ls.size(); ++i) {
+            QCOMPARE(int(ls[i].type), int(kTypes[i].type));
+            QCOMPARE(ls[i].seq, kTypes[i].seq);
+        }
+        QCOMPARE(int(auxFrameLayout().type), 0xAA);
+        QCOMPARE(auxFrameLayout().seq, 7);
+        QVERIFY(settingsFrameLayout(0x50) == nullptr);
+    }
+
+    void beWord_data()
+    {
+        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("value");
+        QTest::newRow("1500") << bytes({0x05, 0xDC}) << 0 << 1500;
+        QTest::newRow("unsigned") << bytes({0xFF, 0xFF}) << 0 << 65535;
+        QTest::newRow("second past end") << bytes({0x01}) << 0 << 256;
+        QTest::newRow("both past end") << bytes({0x01}) << 1 << 0;
+        QTest::newRow("negative index") << bytes({0x01, 0x02}) << -1 << 1;
+    }
+    void beWord()
+    {
+        QFETCH(QByteArray, b);
+        QFETCH(int, a);
+        QFETCH(int, value);
+        QCOMPARE(::beWord(b, a), value);
+    }
+
+    // Every settings type stores its payload into its fields, offsets taken
+    // off, in its own order, and touches nothing else.
+    void settingsTypes_data()
+    {
+        QTest::addColumn<int>("idx");
+        for (size_t i = 0; i < kTypes.size(); ++i)
+            QTest::newRow(qPrintable(QString("type %1").arg(kTypes[i].type, 2, 16))) << int(i);
+    }
+    void settingsTypes()
+    {
+        QFETCH(int, idx);
+        const TypeCase &c = kTypes[size_t(idx)];
+        std::vector<int> payload;
+        for (int pos = 3; pos <= 10; ++pos)
+            payload.push_back(0x20 + 13 * pos); // distinct, neither 0xFE nor 0xAA
+        const QByteArray frame = settingsFrame(c.type, payload, 0x37);
+
+        Store expected;
+        for (const Expect &e : c.fields) {
+            const int raw = e.be16 ? 256 * payload[size_t(e.pos - 3)] + payload[size_t(e.pos - 2)]
+                                   : payload[size_t(e.pos - 3)];
+            e.ref(expected.s, expected.d) = raw - e.offset;
+        }
+        if (c.type == 0x99)
+            expected.s.txAlarmVolt = expected.s.txAlarmRaw / 10.0;
+        if (c.type == 0xAB) {
+            expected.s.extAlarmVolt = expected.s.extAlarmRaw / 10.0;
+            expected.s.rxAlarmVolt = expected.s.rxAlarmRaw / 10.0;
+        }
+        expected.d.readFlag = c.seq;
+
+        Feed f;
+        f(frame);
+        QVERIFY(f.st == expected);
+        QCOMPARE(int(f.frames.size()), 1);
+        QCOMPARE(int(f.frames[0].kind), int(FrameKind::Settings));
+        QCOMPARE(f.frames[0].seq, c.seq);
+        QVERIFY(f.pending.isEmpty());
+
+        // Built back from the store it gives the same bytes, with the bytes
+        // no field uses left at 0.
+        QByteArray want = settingsFrame(c.type, {}, 0x00);
+        for (const Expect &e : c.fields) {
+            want[e.pos] = frame[e.pos];
+            if (e.be16)
+                want[e.pos + 1] = frame[e.pos + 1];
+        }
+        QCOMPARE(buildSettingsFrame(*settingsFrameLayout(c.type), expected.s, expected.d).toHex(),
+                 want.toHex());
+    }
+
+    void builders()
+    {
+        TxLiveDataRecord d = startLiveData();
+        for (int i = 0; i < 8; ++i)
+            d.servo[i] = 1000 + i;
+        d.txVolt = 0x0102;
+        QCOMPARE(buildServoFrame(d).toHex(), QByteArray("fe1803e803e903ea03eb03ec03ed03ee03ef0102"));
+        d.rxRssi = 0x40;
+        d.rxVolt = 0x31;
+        d.extVolt = 0x0203;
+        d.telemWord3 = 0x0405;
+        d.telemWord4 = 0x0607;
+        QCOMPARE(buildTelemetryFrame(d).toHex(), QByteArray("fe194031020304050607") + QByteArray(20, '0'));
+        TxSettingsRecord s = startSettings();
+        s.aux[0] = 1;
+        s.aux[1] = 2;
+        s.aux[2] = 3;
+        s.aux[3] = 4;
+        QCOMPARE(buildAuxFrame(s).toHex(), QByteArray("fe00aa01020304fe"));
+        // Values that do not fit a byte are clamped to it.
+        s.sub[0] = 500;
+        s.sub[1] = -500;
+        const QByteArray f = buildSettingsFrame(*settingsFrameLayout(0x55), s, d);
+        QCOMPARE(quint8(f[3]), quint8(0xFF));
+        QCOMPARE(quint8(f[4]), quint8(0x00));
+    }
+
+    // Single chunks as the transmitter sends them.
+    void chunks_data()
+    {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::addColumn<QString>("field"); // empty: no field may change
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("frames");
+
+        QByteArray servo = bytes({0xFE, 0x18, 0x05, 0xDC});
+        servo += QByteArray(12, '\0');
+        servo += bytes({0x07, 0xD0, 0x04, 0xB0});
+        QTest::newRow("servo CH1") << servo << "servo0" << 1500.0 << 1;
+        QTest::newRow("servo CH8") << servo << "servo7" << 2000.0 << 1;
+        QTest::newRow("servo txVolt") << servo << "txVolt" << 1200.0 << 1;
+        QByteArray telem = bytes({0xFE, 0x19, 0x30, 0x2A, 0x01, 0x10, 0x00, 0x05, 0xFF, 0xFF});
+        telem += QByteArray(10, '\x77');
+        QTest::newRow("telemetry rssi") << telem << "rxRssi" << 48.0 << 1;
+        QTest::newRow("telemetry rx volt") << telem << "rxVolt" << 42.0 << 1;
+        QTest::newRow("telemetry ext volt") << telem << "extVolt" << 272.0 << 1;
+        QTest::newRow("telemetry word 4") << telem << "telemWord4" << 65535.0 << 1;
+        QByteArray badKind = servo;
+        badKind[1] = 0x20;
+        QTest::newRow("live of unknown kind") << badKind << "" << 0.0 << 0;
+
+        const std::vector<int> subs(8, 120);
+        QTest::newRow("sub 120 is 0") << settingsFrame(0x55, subs) << "sub5" << 0.0 << 1;
+        QTest::newRow("sub 0 is -120") << settingsFrame(0x55, {0}) << "sub0" << -120.0 << 1;
+        QTest::newRow("0x99 tenths") << settingsFrame(0x99, {0x00, 0x25}) << "txRaw" << 37.0 << 1;
+        QTest::newRow("0x99 volts") << settingsFrame(0x99, {0x00, 0x25}) << "txAlarmVolt" << 3.7 << 1;
+        QTest::newRow("0x99 version")
+            << settingsFrame(0x99, {0, 0, 0, 2, 0x01, 0x2C}) << "txVersion" << 300.0 << 1;
+        QTest::newRow("0xAB rssi 0 is -100")
+            << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rssi" << -100.0 << 1;
+        QTest::newRow("0xAB rx tenths") << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rxRaw" << 40.0 << 1;
+        QTest::newRow("0xAB rx volts")
+            << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rxAlarmVolt" << 4.0 << 1;
+        QTest::newRow("0xAB ext volts")
+            << settingsFrame(0xAB, {0, 0, 0x00, 0x6E}) << "extAlarmVolt" << 11.0 << 1;
+        QTest::newRow("free byte 1 may be 0x18") << settingsFrame(0x44, {1}, 0x18) << "rev0" << 1.0 << 1;
+        QTest::newRow("byte 11 not 0xFE") << settingsFrame(0x55, subs, 0, 0x00) << "" << 0.0 << 0;
+        QTest::newRow("unknown type") << settingsFrame(0x50, subs) << "" << 0.0 << 1;
+        QTest::newRow("aux") << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}) << "aux1" << 3.0 << 1;
+        QTest::newRow("aux bytes 0,1,7 not examined")
+            << bytes({0x11, 0x22, 0xAA, 4, 3, 2, 1, 0x33}) << "aux0" << 4.0 << 1;
+        QTest::newRow("3 bytes") << bytes({0x01, 0x02, 0x03}) << "" << 0.0 << 0;
+        QTest::newRow("3 bytes frame start") << bytes({0xFE, 0x00, 0x55}) << "" << 0.0 << 0;
+        QTest::newRow("8 bytes no aux") << bytes({0xFE, 0x00, 0xAB, 1, 2, 3, 4, 0xFE}) << "" << 0.0 << 0;
+    }
+    void chunks()
+    {
+        QFETCH(QByteArray, chunk);
+        QFETCH(QString, field);
+        QFETCH(double, value);
+        QFETCH(int, frames);
+        Feed f;
+        f(chunk);
+        QCOMPARE(int(f.frames.size()), frames);
+        if (field.isEmpty()) {
+            Store untouched;
+            QVERIFY(f.st == untouched);
+            return;
+        }
+        const TxSettingsRecord &s = f.st.s;
+        const TxLiveDataRecord &d = f.st.d;
+        const QMap<QString, double> fields = {{"servo0", d.servo[0]},
+                                              {"servo7", d.servo[7]},
+                                              {"txVolt", d.txVolt},
+                                              {"rxRssi", d.rxRssi},
+                                              {"rxVolt", d.rxVolt},
+                                              {"extVolt", d.extVolt},
+                                              {"telemWord4", d.telemWord4},
+                                              {"txVersion", d.txVersion},
+                                              {"sub0", s.sub[0]},
+                                              {"sub5", s.sub[5]},
+                                              {"txRaw", s.txAlarmRaw},
+                                              {"txAlarmVolt", s.txAlarmVolt},
+                                              {"rssi", s.rssiAlarm},
+                                              {"rxRaw", s.rxAlarmRaw},
+                                              {"rxAlarmVolt", s.rxAlarmVolt},
+                                              {"extAlarmVolt", s.extAlarmVolt},
+                                              {"rev0", s.rev[0]},
+                                              {"aux0", s.aux[0]},
+                                              {"aux1", s.aux[1]}};
+        QVERIFY(fields.contains(field));
+        QCOMPARE(fields.value(field), value);
+    }
+
+    void kindsAndSequence()
+    {
+        Feed f;
+        f(bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}));
+        QCOMPARE(f.st.d.readFlag, 7);
+        f(buildServoFrame(startLiveData()));
+        QCOMPARE(f.st.d.readFlag, 7); // live frames leave it alone
+        QCOMPARE(int(f.frames.size()), 2);
+        QCOMPARE(int(f.frames[0].kind), int(FrameKind::Aux));
+        QCOMPARE(f.frames[0].seq, 7);
+        QCOMPARE(int(f.frames[1].kind), int(FrameKind::Servo));
+        QCOMPARE(f.frames[1].seq, 0);
+    }
+
+    // A frame split over two chunks at any point decodes as if it came whole.
+    void splitFrames_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        for (const Sample &smp : samples(11))
+            QTest::newRow(qPrintable(smp.name)) << smp.frame;
+    }
+    void splitFrames()
+    {
+        QFETCH(QByteArray, frame);
+        const Store whole = decodedAlone(frame);
+        QVERIFY(!(whole == Store()));
+        for (int cut = 1; cut < frame.size(); ++cut) {
+            Feed f;
+            f(frame.left(cut));
+            QVERIFY(f.frames.empty());
+            f(frame.mid(cut));
+            QVERIFY2(f.st == whole, qPrintable(QString("cut at %1").arg(cut)));
+            QCOMPARE(int(f.frames.size()), 1);
+            QVERIFY(f.pending.isEmpty());
+        }
+        // Split in three as well.
+        for (int a = 1; a + 1 < frame.size(); ++a) {
+            Feed f;
+            f(frame.left(a));
+            f(frame.mid(a, 1));
+            f(frame.mid(a + 1));
+            QVERIFY2(f.st == whole, qPrintable(QString("cut at %1, %2").arg(a).arg(a + 1)));
+            QCOMPARE(int(f.frames.size()), 1);
+        }
+    }
+
+    // Several frames in one chunk, with or without bytes of no frame around
+    // them, all decode in order; trailing junk does not stay behind.
+    void joinedFrames_data()
+    {
+        QTest::addColumn<QList<int>>("order"); // indexes into samples()
+        QTest::addColumn<QByteArray>("junk");  // put before, between and after
+        const QByteArray none;
+        const QByteArray junk = bytes({0x01, 0x55, 0xAA, 0x00, 0x18});
+        // 0 servo, 1 telemetry, 2 aux, 3.. settings 0x44.., 18 = 0xAA, 20 = 0xAC
+        QTest::newRow("settings+aux") << QList<int>{3, 2} << none;
+        QTest::newRow("aux+settings") << QList<int>{2, 9} << none;
+        QTest::newRow("settings+settings") << QList<int>{3, 4} << none;
+        QTest::newRow("servo+settings+aux") << QList<int>{0, 8, 2} << none;
+        QTest::newRow("settingsAA+servo") << QList<int>{18, 0} << none;
+        QTest::newRow("telemetry+servo") << QList<int>{1, 0} << none;
+        QTest::newRow("three settings") << QList<int>{19, 20, 5} << none;
+        QTest::newRow("junk settings+aux") << QList<int>{3, 2} << junk;
+        QTest::newRow("junk servo+settingsAA+aux") << QList<int>{0, 18, 2} << junk;
+        QTest::newRow("junk three settings") << QList<int>{7, 13, 16} << junk;
+    }
+    void joinedFrames()
+    {
+        QFETCH(QList<int>, order);
+        QFETCH(QByteArray, junk);
+        const std::vector<Sample> all = samples(23);
+        Feed separate;
+        QByteArray chunk = junk;
+        for (int i : order) {
+            separate(all[size_t(i)].frame);
+            chunk += all[size_t(i)].frame + junk;
+        }
+        QCOMPARE(int(separate.frames.size()), order.size());
+        Feed joined;
+        joined(chunk);
+        QVERIFY(joined.st == separate.st);
+        QCOMPARE(int(joined.frames.size()), order.size());
+        for (size_t k = 0; k < joined.frames.size(); ++k) {
+            QCOMPARE(int(joined.frames[k].kind), int(separate.frames[k].kind));
+            QCOMPARE(joined.frames[k].seq, separate.frames[k].seq);
+        }
+        QVERIFY(joined.pending.isEmpty());
+    }
+
+    // A fragment left waiting never swallows a good frame that follows.
+    void stalePartial_data()
+    {
+        QTest::addColumn<QByteArray>("stale");
+        QTest::addColumn<int>("good"); // index into samples()
+        QTest::addColumn<int>("also"); // a second frame joined to the good one, or -1
+        QTest::newRow("FE 18 then settings") << bytes({0xFE, 0x18}) << 4 << -1;
+        QTest::newRow("FE then settings") << bytes({0xFE}) << 4 << -1;
+        QTest::newRow("half live then settings") << bytes({0xFE, 0x18, 5, 0xDC, 5, 0xDC, 1, 2}) << 10 << -1;
+        QTest::newRow("half live then live") << bytes({0xFE, 0x19, 5, 0xDC, 5, 0xDC, 1, 2, 3, 4}) << 0 << -1;
+        QTest::newRow("FE 18 then settings+servo") << bytes({0xFE, 0x18}) << 4 << 0;
+        QTest::newRow("half settings then aux") << bytes({0xFE, 0x00, 0x55, 1, 2}) << 2 << -1;
+        QTest::newRow("11 bytes then settings")
+            << bytes({0xFE, 0x00, 0x44, 1, 1, 1, 1, 1, 1, 1, 1}) << 5 << -1;
+        QTest::newRow("7 bytes aux-like then settings") << bytes({0xFE, 0x00, 0xAA, 1, 1, 1, 1}) << 6 << -1;
+        QTest::newRow("11 bytes then servo") << bytes({0xFE, 0x00, 0x44, 1, 1, 1, 1, 1, 1, 1, 1}) << 0 << -1;
+        QTest::newRow("half settings then settings+aux") << bytes({0xFE, 0x00, 0x66, 7}) << 12 << 2;
+    }
+    void stalePartial()
+    {
+        QFETCH(QByteArray, stale);
+        QFETCH(int, good);
+        QFETCH(int, also);
+        const std::vector<Sample> all = samples(5);
+        Feed f;
+        f(stale);
+        QVERIFY(f.frames.empty());
+        QCOMPARE(f.pending, stale);
+        QByteArray chunk = all[size_t(good)].frame;
+        Feed want;
+        want(chunk);
+        if (also >= 0) {
+            chunk += all[size_t(also)].frame;
+            want(all[size_t(also)].frame);
+        }
+        f(chunk);
+        QVERIFY(f.st == want.st);
+        QCOMPARE(int(f.frames.size()), int(want.frames.size()));
+        QVERIFY(f.pending.isEmpty());
+    }
+
+    // Inside one chunk, a fragment right before the last frame gives way to it.
+    void fragmentInsideChunk_data()
+    {
+        QTest::addColumn<QByteArray>("fragment");
+        QTest::addColumn<int>("last"); // index into samples()
+        QTest::newRow("FE 18 before settings") << bytes({0xFE, 0x18}) << 4;
+        QTest::newRow("FE 19 before aux") << bytes({0xFE, 0x19, 1}) << 2;
+        QTest::newRow("FE before settings") << bytes({0xFE}) << 20;
+        QTest::newRow("settings head before settings") << bytes({0xFE, 0x00, 0x55, 3}) << 6;
+    }
+    void fragmentInsideChunk()
+    {
+        QFETCH(QByteArray, fragment);
+        QFETCH(int, last);
+        const std::vector<Sample> all = samples(8);
+        Feed want;
+        want(all[1].frame);
+        want(all[size_t(last)].frame);
+        Feed f;
+        f(all[1].frame + fragment + all[size_t(last)].frame);
+        QVERIFY(f.st == want.st);
+        QCOMPARE(int(f.frames.size()), 2);
+        QVERIFY(f.pending.isEmpty());
+    }
+
+    // An AUX frame without its end marker may be the head of settings frame
+    // 17: it waits, and the next chunk tells which it was.
+    void auxOrFrame17()
+    {
+        const QByteArray head = bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 50});
+        {
+            Feed f; // the rest of frame 17
+            f(head);
+            QVERIFY(f.frames.empty());
+            f(bytes({7, 8, 9, 0xFE}));
+            QCOMPARE(int(f.frames.size()), 1);
+            QCOMPARE(f.frames[0].seq, 17);
+            QCOMPARE(f.st.s.thcure[2], 1);
+            QCOMPARE(f.st.s.thcure[6], 50);
+            QCOMPARE(f.st.s.aux[0], -7777);
+        }
+        {
+            Feed f; // a live frame: it was the AUX frame
+            f(head);
+            f(buildServoFrame(startLiveData()));
+            QCOMPARE(int(f.frames.size()), 2);
+            QCOMPARE(int(f.frames[0].kind), int(FrameKind::Aux));
+            QCOMPARE(int(f.frames[1].kind), int(FrameKind::Servo));
+            QCOMPARE(f.st.s.aux[1], 3);
+            QCOMPARE(f.st.s.thcure[2], -7777);
+            QCOMPARE(f.st.d.servo[0], 1000);
+        }
+        {
+            Feed f; // a few bytes of no frame: the AUX frame, once 12 bytes are there
+            f(head);
+            f(bytes({1, 2}));
+            QVERIFY(f.frames.empty());
+            f(bytes({3, 4}));
+            QCOMPARE(int(f.frames.size()), 1);
+            QCOMPARE(int(f.frames[0].kind), int(FrameKind::Aux));
+            QCOMPARE(f.st.s.aux[3], 2);
+            QVERIFY(f.pending.isEmpty());
+        }
+        {
+            Feed f; // with its end marker the AUX frame decodes at once
+            f(bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}));
+            QCOMPARE(int(f.frames.size()), 1);
+            QVERIFY(f.pending.isEmpty());
+        }
+    }
+
+    // Whatever arrives, little is kept, and a good frame after it still decodes.
+    void randomInput()
+    {
+        QRandomGenerator g(4242);
+        const std::vector<Sample> all = samples(99);
+        const char alphabet[] = {char(0xFE), char(0x18), char(0x19), char(0xAA),
+                                 char(0x44), char(0x00), char(0x55), char(0xAB)};
+        Feed f;
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray chunk;
+            const int n = int(g.bounded(40));
+            for (int i = 0; i < n; ++i)
+                chunk += g.bounded(2) ? alphabet[g.bounded(int(sizeof alphabet))] : char(g.bounded(256));
+            f(chunk);
+            QVERIFY(f.pending.size() < 20);
+            QVERIFY(f.pending.isEmpty() || quint8(f.pending[0]) == 0xFE);
+
+            if (round % 10 == 0) {
+                const Sample &smp = all[g.bounded(quint32(all.size()))];
+                f.frames.clear();
+                f(smp.frame);
+                QVERIFY2(!f.frames.empty(), qPrintable(smp.name));
+                const Store alone = decodedAlone(smp.frame);
+                // The good frame's fields hold its values.
+                Store check = f.st;
+                const SettingsFrameLayout *l = nullptr;
+                if (smp.name == "servo")
+                    l = &servoFrameLayout();
+                else if (smp.name == "telemetry")
+                    l = &telemetryFrameLayout();
+                else if (smp.name == "aux")
+                    l = &auxFrameLayout();
+                else
+                    l = settingsFrameLayout(quint8(smp.frame[2]));
+                for (const FrameField &fld : l->fields) {
+                    Store probe = alone;
+                    QCOMPARE(fld.ref(check.s, check.d), fld.ref(probe.s, probe.d));
+                }
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestFrames)
+#include "test_frames.moc"
