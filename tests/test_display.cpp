@@ -19,6 +19,8 @@ private slots:
     void init() { resetStore(); }
     void storeReachesEveryEditor();
     void fixedChoiceBoxesReturnToTheirItem();
+    void valuesOutsideAnEditorsRangeStayStored_data();
+    void valuesOutsideAnEditorsRangeStayStored();
     void servoMeter_data();
     void servoMeter();
     void servoChannelsInOrder();
@@ -138,6 +140,73 @@ void TestDisplay::fixedChoiceBoxesReturnToTheirItem()
         QCOMPARE(b->currentIndex(), 0);
     QCOMPARE(ui->comboBox_DR_SW1->currentIndex(), 0); // shows drSw
     QVERIFY(TxSettings == startSettings());
+}
+
+void TestDisplay::valuesOutsideAnEditorsRangeStayStored_data()
+{
+    // Values validation lets through but the editor cannot show: the box shows
+    // its bound, the store keeps what the transmitter sent.
+    QTest::addColumn<int>("which");
+    QTest::addColumn<double>("shown");
+    QTest::newRow("stick mode 0") << 0 << 1.0;
+    QTest::newRow("rx alarm 100.0 V") << 1 << 99.9;
+    QTest::newRow("ext alarm 100.0 V") << 2 << 99.9;
+    QTest::newRow("mix 3 up rate -50") << 3 << 0.0;
+    QTest::newRow("mix 4 down rate -100") << 4 << 0.0;
+}
+
+void TestDisplay::valuesOutsideAnEditorsRangeStayStored()
+{
+    QFETCH(int, which);
+    QFETCH(double, shown);
+    MainWindow w;
+    stopRefreshTimer(w);
+    MainWindowForm *ui = w.form();
+    double box = 0;
+    switch (which) {
+    case 0:
+        TxSettings.stkMode = 0;
+        break;
+    case 1:
+        TxSettings.rxAlarmVolt = 100.0;
+        break;
+    case 2:
+        TxSettings.extAlarmVolt = 100.0;
+        break;
+    case 3:
+        TxSettings.prm[2].data2 = -50;
+        break;
+    case 4:
+        TxSettings.prm[3].data3 = -100;
+        break;
+    }
+    const TxSettingsRecord before = TxSettings;
+    tick(w);
+    tick(w);
+    switch (which) {
+    case 0:
+        box = ui->spinBox_Mode->value();
+        break;
+    case 1:
+        box = ui->doubleSpinBox_rxVolt->value();
+        break;
+    case 2:
+        box = ui->doubleSpinBox_extVolt->value();
+        break;
+    case 3:
+        box = ui->spinBox_PRM03_Data2->value();
+        break;
+    case 4:
+        box = ui->spinBox_PRM04_Data3->value();
+        break;
+    }
+    QCOMPARE(box, shown);
+    QVERIFY(TxSettings == before);
+    // An edit by the user still reaches the store.
+    if (which == 0) {
+        ui->spinBox_Mode->setValue(3);
+        QCOMPARE(TxSettings.stkMode, 3);
+    }
 }
 
 void TestDisplay::servoMeter_data()

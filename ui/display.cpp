@@ -5,6 +5,7 @@
 #include "ui/display.h"
 
 #include <QFile>
+#include <QSignalBlocker>
 #include <cstring>
 #include <iterator>
 
@@ -55,6 +56,20 @@ constexpr Put combo(QComboBox *F::*w, const int &field)
 // The only item of the "NC" boxes of CH1..CH4.
 const int kOnlyItem = 0;
 
+// A stored value outside the editor's range (stick mode 0, an alarm of
+// 100.0 V, a negative up rate of mix 3) is shown clamped, but the clamped value
+// must not echo back into the store: that would silently change what the
+// transmitter sent. In-range values go through the box's signal as usual.
+template <typename Box, typename V> void setClampedQuietly(Box *box, V value)
+{
+    if (value < box->minimum() || value > box->maximum()) {
+        QSignalBlocker quiet(box);
+        box->setValue(value);
+        return;
+    }
+    box->setValue(value);
+}
+
 // Sets one editor. A setter given the value the widget already has does
 // nothing visible; skipping the call also spares the spin boxes a repaint
 // request per tick.
@@ -64,13 +79,13 @@ void put(F *ui, const Put &p)
     case Put::Spin: {
         QSpinBox *box = ui->*p.spin;
         if (box->value() != *p.value)
-            box->setValue(*p.value);
+            setClampedQuietly(box, *p.value);
         break;
     }
     case Put::DoubleSpin: {
         QDoubleSpinBox *box = ui->*p.doubleSpin;
         if (box->value() != *p.doubleValue)
-            box->setValue(*p.doubleValue);
+            setClampedQuietly(box, *p.doubleValue);
         break;
     }
     case Put::Combo: {
