@@ -1,0 +1,72 @@
+#include <benchmark/benchmark.h>
+
+#include "link/frames.h"
+#include "link/lines.h"
+#include "model/txsettings.h"
+
+namespace {
+
+TxSettingsRecord factory()
+{
+    TxSettingsRecord s = startSettings();
+    restData(s);
+    restData2(s);
+    return s;
+}
+
+void decodeOne(benchmark::State &state, const QByteArray &chunk)
+{
+    TxSettingsRecord s = factory();
+    TxLiveDataRecord d = startLiveData();
+    QByteArray pending;
+    int frames = 0;
+    for (auto _ : state) {
+        decodeChunk(pending, chunk, s, d, [&frames](const DecodedFrame &) { ++frames; });
+        benchmark::DoNotOptimize(d.servo[0]);
+    }
+    state.counters["frames/chunk"] = double(frames) / double(state.iterations());
+}
+
+void BM_DecodeLiveChunk(benchmark::State &state)
+{
+    TxLiveDataRecord d = startLiveData();
+    for (int i = 0; i < 8; ++i)
+        d.servo[i] = 1500 + i;
+    decodeOne(state, buildServoFrame(d));
+}
+BENCHMARK(BM_DecodeLiveChunk);
+
+void BM_DecodeSettingsChunk(benchmark::State &state)
+{
+    decodeOne(state, buildSettingsFrame(settingsFrameLayouts()[1], factory(), startLiveData()));
+}
+BENCHMARK(BM_DecodeSettingsChunk);
+
+// A live frame, two settings frames and the AUX frame in one chunk.
+void BM_DecodeJoinedChunk(benchmark::State &state)
+{
+    const TxSettingsRecord s = factory();
+    const TxLiveDataRecord d = startLiveData();
+    const QByteArray chunk = buildServoFrame(d) + buildSettingsFrame(settingsFrameLayouts()[0], s, d) +
+                             buildSettingsFrame(settingsFrameLayouts()[16], s, d) + buildAuxFrame(s);
+    decodeOne(state, chunk);
+}
+BENCHMARK(BM_DecodeJoinedChunk);
+
+void BM_BuildLines(benchmark::State &state)
+{
+    const TxSettingsRecord s = factory();
+    for (auto _ : state) {
+        QByteArray a = buildLine(LineKind::S, s);
+        QByteArray b = buildLine(LineKind::G, s);
+        QByteArray c = buildLine(LineKind::H, s);
+        benchmark::DoNotOptimize(a.data());
+        benchmark::DoNotOptimize(b.data());
+        benchmark::DoNotOptimize(c.data());
+    }
+}
+BENCHMARK(BM_BuildLines);
+
+} // namespace
+
+BENCHMARK_MAIN();
