@@ -34,14 +34,18 @@
 // - Settings type 0xAA (sequence 17) also has 0xAA at byte 2; byte 7 is a
 //   throttle-curve point (0..100), never 0xFE. So 0xFE, any, 0xAA with 0xFE
 //   at byte 7 is the AUX frame at once. Without 0xFE at byte 7 it may be the
-//   first 8 bytes of frame 17: it waits for the next chunk and becomes frame
-//   17 if byte 11 is 0xFE, or else the AUX frame (decoded before that chunk).
-//   The virtual transmitter sends the AUX frame as 0xFE 0x00 0xAA a0..a3 0xFE.
+//   first 8 bytes of frame 17, and 0xFE 0x19 0xAA may be the head of a
+//   telemetry frame: such 8 bytes wait for the next chunk and become the
+//   longer frame when it completes them (frame 17: 0xFE at byte 11), or else
+//   the AUX frame (decoded before that chunk). The virtual transmitter sends
+//   the AUX frame as 0xFE 0x00 0xAA a0..a3 0xFE.
 // - Bytes that start a frame but are not yet all there wait for the next
-//   chunk (fewer than 20 bytes are ever kept). A waiting start that its end
-//   marker does not prove gives way when the next chunk is a frame of its
-//   own, or when a complete frame is found further on, so a stale fragment
-//   never swallows a good frame. Bytes that belong to no frame are dropped.
+//   chunk (fewer than 20 bytes are ever kept). When the next chunk is a frame
+//   of its own, the waiting bytes give way to it unless they and the chunk
+//   form a settings or AUX frame with its end marker in place, followed by
+//   nothing or by 0xFE; a waiting start also gives way to a complete frame
+//   found further on. So a stale fragment never swallows a good frame. Bytes
+//   that belong to no frame are dropped.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
