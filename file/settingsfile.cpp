@@ -1,0 +1,75 @@
+#include "file/settingsfile.h"
+
+#include <QIODevice>
+#include <QtGlobal>
+
+#include "link/lines.h"
+
+namespace {
+
+// Where each line starts in the file.
+constexpr int kOffsetS = 0;
+constexpr int kOffsetG = kLineLength;
+constexpr int kOffsetH = 2 * kLineLength;
+
+// True when the line's letter and end letter stand at their file positions.
+bool lettersInPlace(const QString &text, int offset, QChar first, QChar last)
+{
+    const int end = offset + kLineLength - 1;
+    return end < text.size() && text.at(offset) == first && text.at(end) == last;
+}
+
+} // namespace
+
+QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &h)
+{
+    return s.toLatin1() + g.toLatin1() + h.toLatin1();
+}
+
+LoadReport loadSettingsText(const QString &text, TxSettingsRecord &st)
+{
+    LoadReport r{int(text.size()), false, false, false};
+    const int n = r.length;
+    qDebug("Blength00:%d", n);
+    if (n > kOffsetG + kLineLength - 1) {
+        if (lettersInPlace(text, kOffsetS, 'S', 'Y')) {
+            qDebug("Blength01:%d", n);
+            readLine(LineKind::S, text.mid(kOffsetS, kLineLength), st);
+            r.s = true;
+        }
+        if (lettersInPlace(text, kOffsetG, 'G', 'Z')) {
+            qDebug("Blength02:%d", n);
+            readLine(LineKind::G, text.mid(kOffsetG, kLineLength), st);
+            r.g = true;
+        }
+    }
+    if (n > kOffsetH + kLineLength - 1 && lettersInPlace(text, kOffsetH, 'H', 'X')) {
+        qDebug("Blength03:%d", n);
+        readLine(LineKind::H, text.mid(kOffsetH, kLineLength), st);
+        r.h = true;
+    }
+    return r;
+}
+
+QString loadNote(const LoadReport &report)
+{
+    if (report.s && report.g && report.h)
+        return QString();
+    if (report.s || report.g || report.h)
+        return QStringLiteral("Only part of the file could be loaded!");
+    return QStringLiteral("No settings found in the file!");
+}
+
+QString readSettingsFilePrefix(QIODevice &device, qint64 limit)
+{
+    QByteArray bytes;
+    // Devices and pipes may hand out less than asked for; keep reading until
+    // the bound, the end or an error.
+    while (bytes.size() < limit) {
+        const QByteArray part = device.read(limit - bytes.size());
+        if (part.isEmpty())
+            break;
+        bytes += part;
+    }
+    return QString::fromLatin1(bytes);
+}

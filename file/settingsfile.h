@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "model/txsettings.h"
+
+class QIODevice;
+
+// A settings file holds the S, G and H lines back to back: 243 bytes, no
+// header, no line breaks. The S line stands at 0..80, G at 81..161, H at
+// 162..242; anything after that is ignored.
+
+constexpr int kSettingsFileLength = 243;
+
+// How much of a file Load looks at. Only the first 243 characters carry
+// settings; the bound keeps a huge or endless file (a device node, a
+// multi-gigabyte file picked by mistake) from filling memory.
+constexpr qint64 kSettingsReadLimit = 64 * 1024;
+
+// The bytes of a settings file: the three lines in Latin-1, nothing between
+// or after them.
+QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &h);
+
+// What a load found: the number of characters looked at and which lines
+// passed their letter and length tests and were read into the store.
+struct LoadReport {
+    int length;
+    bool s, g, h;
+};
+
+// Reads the lines of a settings file's text into st. A line is read only when
+// the text is long enough for it (more than 161 characters for S and G, more
+// than 242 for H) and its first and last letters stand in place; the others
+// leave st alone. Writes the "Blength" lines to the debug log.
+LoadReport loadSettingsText(const QString &text, TxSettingsRecord &st);
+
+// The note for a load from a file that did not carry every line: empty when
+// all three were loaded.
+QString loadNote(const LoadReport &report);
+
+// Reads at most `limit` bytes from the start of an open device and decodes
+// them one character per byte (Latin-1), so character positions are byte
+// positions whatever the file holds.
+QString readSettingsFilePrefix(QIODevice &device, qint64 limit = kSettingsReadLimit);
