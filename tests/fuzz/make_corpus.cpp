@@ -83,9 +83,10 @@ int main(int argc, char **argv)
         const char *name;
         TxSettingsRecord s;
     };
-    const std::vector<Named> stores = {
-        {"start", startSettings()}, {"factory", factory}, {"random1", randomInRangeSettings(g)},
-        {"random2", randomInRangeSettings(g)}};
+    const std::vector<Named> stores = {{"start", startSettings()},
+                                       {"factory", factory},
+                                       {"random1", randomInRangeSettings(g)},
+                                       {"random2", randomInRangeSettings(g)}};
     TxLiveDataRecord live = startLiveData();
     live.servo[0] = 1500;
     live.servo[7] = 2000;
@@ -101,7 +102,8 @@ int main(int argc, char **argv)
         const Chunks frames = readFrames(n.s, live);
         // Every frame as a chunk of its own, and the whole READ one by one.
         for (size_t i = 0; i < frames.size(); ++i)
-            ok &= writeFile(dec + tag + QString("-frame%1").arg(i + 1, 2, 10, QChar('0')), pieces({frames[i]}));
+            ok &=
+                writeFile(dec + tag + QString("-frame%1").arg(i + 1, 2, 10, QChar('0')), pieces({frames[i]}));
         ok &= writeFile(dec + tag + "-read", pieces(frames));
         // Two frames joined in one chunk, and each frame split in two chunks.
         Chunks joined, split;
