@@ -71,5 +71,5 @@ QString readSettingsFilePrefix(QIODevice &device, qint64 limit)
             break;
         bytes += part;
     }
-    return QString::fromLatin1(bytes);
+    return QString::fromLatin1(bytes.constData(), bytes.size()); // NUL bytes included
 }
