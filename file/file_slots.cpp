@@ -46,7 +46,9 @@ void MainWindow::on_toolButton_Save_clicked()
     SendData3();
 
     const QByteArray bytes = settingsFileBytes(lineS, lineG, lineH);
-    const bool written = file.write(bytes) == bytes.size();
+    // The bytes sit in the file's buffer until flushed; a failure there (disk
+    // full, stick pulled) is not seen by commit(), so flush and check first.
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
     if (!written)
         file.cancelWriting();
     if (!file.commit() || !written)

@@ -7,7 +7,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -256,6 +258,7 @@ private slots:
     void unwritablePath_data();
     void unwritablePath();
     void saveKeepsOldFileUntilComplete();
+    void failedWriteKeepsOldFile();
     void saveWritesAfterTheLines_data();
     void saveWritesAfterTheLines();
 };
@@ -831,6 +834,42 @@ void TestFile::saveKeepsOldFileUntilComplete()
     QVERIFY(seenDuringPauses > 0);
     QCOMPARE(seenOther, 0);
     QCOMPARE(fileContent(path), QByteArray(kFactoryS) + kFactoryG + kFactoryH);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList("model.txt"));
+}
+
+// A disk that fills up while the file is written: the user is told, and the
+// previous file is still there, whole; no temporary file is left behind.
+void TestFile::failedWriteKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("model.txt");
+    const QByteArray old = fileOf(markerSettings());
+    QVERIFY(writeFile(path, old));
+    MainWindow w;
+    QMetaObject::invokeMethod(&w, "RestData", Qt::DirectConnection);
+
+    // A file size limit makes every write past 64 bytes fail as on a full
+    // disk; it is set once the dialog has closed and lifted afterwards.
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    UserAtDialogs user;
+    user.answers << path;
+    bool limited = false;
+    user.onTick = [&] {
+        if (limited || user.dialogs.isEmpty() || QApplication::activeModalWidget())
+            return;
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        limited = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    };
+    click(w, "toolButton_Save");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(limited);
+    QCOMPARE(user.boxTexts(), QStringList(QString("ERROR / ") + kFileError));
+    QCOMPARE(fileContent(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList("model.txt"));
 }
 
