@@ -701,7 +701,17 @@ void TestFile::cancelledLoadStillValidates()
     TxSettings.drDown[0] = 33;
     UserAtDialogs user;
     user.answers << QString();
+    bool lockedBeforeDialog = false, enabledAtDialog = false;
+    user.onTick = [&] {
+        const bool enabled = w.form()->toolButton_Load->isEnabled();
+        if (QApplication::activeModalWidget())
+            enabledAtDialog = enabled;
+        else if (user.dialogs.isEmpty() && !enabled)
+            lockedBeforeDialog = true;
+    };
     click(w, "toolButton_Load");
+    QVERIFY(lockedBeforeDialog);
+    QVERIFY(enabledAtDialog);
     QCOMPARE(user.dialogs.size(), 1);
     QCOMPARE(user.boxTexts(), QStringList());
     QCOMPARE(TxSettings.sub[3], 0);
