@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds the benchmarks and runs them all in their quick modes, printing medians.
+#   tools/bench.sh [build-dir]      (default: build-bench)
+# Longer runs: bench_stream cpu 30, bench_stream memory 600, bench_stream gap 5.
+set -e
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build-bench}
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 >/dev/null
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+for b in bench_startup bench_refresh bench_curves bench_link; do
+    [ -x "./$b" ] || continue
+    echo "== $b"
+    "./$b" --benchmark_report_aggregates_only=true 2>/dev/null | grep -E "first window|_median|^BM_" | grep -v -E "_mean|_stddev|_cv" || true
+done
+echo "== bench_stream (quick modes)"
+./bench_stream cpu 10 2>/dev/null
+./bench_stream memory 20 2>/dev/null
+./bench_stream gap 2 2>/dev/null
