@@ -197,6 +197,8 @@ private:
     // Back to the closed state: servos 1000 and shown, caption, lamp, port box.
     void enterClosedState();
     void fillPortList();
+    // Write's sequence, shared by WRITE, RESET and DATA RESET.
+    void writeSequence();
     void onPortError(QSerialPort::SerialPortError error);
 
     MainWindowForm *ui;

@@ -95,14 +95,20 @@ void MainWindow::on_toolButton_Read_clicked()
     waitMs(kReadPauseMs);
 }
 
-void MainWindow::on_toolButton_Send_clicked()
+// The S, G and H lines, 800 ms apart, then the closing "WWW".
+void MainWindow::writeSequence()
 {
-    if (!commandMayRun(ui->toolButton_Send, [this] { return portClosedNotice(); }))
-        return;
     SendData1();
     SendData2();
     SendData3();
     sendBytes(serialPort, "WWW");
+}
+
+void MainWindow::on_toolButton_Send_clicked()
+{
+    if (!commandMayRun(ui->toolButton_Send, [this] { return portClosedNotice(); }))
+        return;
+    writeSequence();
 }
 
 void MainWindow::on_toolButton_Reset_clicked()
@@ -111,10 +117,7 @@ void MainWindow::on_toolButton_Reset_clicked()
         return;
     RestData();
     RestData2();
-    SendData1();
-    SendData2();
-    SendData3();
-    sendBytes(serialPort, "WWW");
+    writeSequence();
 }
 
 void MainWindow::on_pushButton_Reset2_clicked()
@@ -123,8 +126,5 @@ void MainWindow::on_pushButton_Reset2_clicked()
         return;
     RestData();
     RestData2();
-    SendData1();
-    SendData2();
-    SendData3();
-    sendBytes(serialPort, "WWW");
+    writeSequence();
 }
