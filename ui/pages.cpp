@@ -41,6 +41,7 @@ struct Cell {
     int px = 20; // text size of the style sheet
     Policy horizontal = kExpanding;
     bool arialBold = false;
+    QPalette (*palette)() = nullptr; // an own palette, set before the style sheet
 };
 
 struct Column {
@@ -114,7 +115,35 @@ Cell combo(QComboBox *F::*m, const char *name, const QStringList &items, int ind
     return c;
 }
 
+Cell withPalette(Cell c, QPalette (*palette)())
+{
+    c.palette = palette;
+    return c;
+}
+
 #define COLUMN(holder, layout) &MainWindowForm::holder, #holder, &MainWindowForm::layout, #layout
+
+// comboBox_rev1 repeats the colours of its style sheet in its palette.
+QPalette reversePalette()
+{
+    QBrush white(QColor(255, 255, 255, 255));
+    white.setStyle(Qt::SolidPattern);
+    QBrush blue(QColor(85, 170, 255, 255));
+    blue.setStyle(Qt::SolidPattern);
+    QBrush placeholder(QColor(255, 255, 255, 128));
+    placeholder.setStyle(Qt::NoBrush);
+    QPalette p;
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setBrush(g, QPalette::WindowText, white);
+        p.setBrush(g, QPalette::Button, blue);
+        p.setBrush(g, QPalette::Text, white);
+        p.setBrush(g, QPalette::ButtonText, white);
+        p.setBrush(g, QPalette::Base, blue);
+        p.setBrush(g, QPalette::Window, blue);
+        p.setBrush(g, QPalette::PlaceholderText, placeholder);
+    }
+    return p;
+}
 
 const QStringList kOffOn = {"OFF", "ON"};
 const QStringList kNorRev = {"NOR", "REV"};
@@ -149,7 +178,7 @@ const std::vector<Group> kBasicPage = {
      {{COLUMN(reverseColumn, reverseLayout),
        kBasicColumn,
        5,
-       {combo(W(comboBox_rev1), kNorRev, 0, 20, kPreferred),
+       {withPalette(combo(W(comboBox_rev1), kNorRev, 0, 20, kPreferred), reversePalette),
         combo(W(comboBox_rev2), kNorRev, 0, 20, kPreferred),
         combo(W(comboBox_rev3), kNorRev, 1, 20, kPreferred),
         combo(W(comboBox_rev4), kNorRev, 0, 20, kPreferred),
@@ -458,44 +487,56 @@ QFont arialBold()
 QWidget *makeCell(F *form, QWidget *holder, const Cell &c)
 {
     QWidget *w = nullptr;
+    QString style;
     if (c.caption) {
         auto *e = new QLineEdit(holder);
-        e->setStyleSheet(Styles::rowLabel(c.px));
-        e->setAlignment(Qt::AlignCenter);
-        e->setReadOnly(true);
         form->*c.caption = e;
         w = e;
+        style = Styles::rowLabel(c.px);
     } else if (c.spin) {
         auto *s = new QSpinBox(holder);
-        s->setStyleSheet(Styles::editor("QSpinBox", c.px));
+        form->*c.spin = s;
+        w = s;
+        style = Styles::editor("QSpinBox", c.px);
+    } else if (c.dspin) {
+        auto *d = new QDoubleSpinBox(holder);
+        form->*c.dspin = d;
+        w = d;
+        style = Styles::editor("QDoubleSpinBox", c.px);
+    } else {
+        auto *b = new QComboBox(holder);
+        form->*c.combo = b;
+        w = b;
+        style = Styles::editor("QComboBox", c.px);
+    }
+    w->setObjectName(c.name);
+    w->setSizePolicy(QSizePolicy(c.horizontal, QSizePolicy::Expanding));
+    if (c.palette)
+        w->setPalette(c.palette());
+    if (c.arialBold)
+        w->setFont(arialBold());
+    w->setStyleSheet(style);
+
+    if (c.caption) {
+        (form->*c.caption)->setAlignment(Qt::AlignCenter);
+        (form->*c.caption)->setReadOnly(true);
+    } else if (c.spin) {
+        QSpinBox *s = form->*c.spin;
         s->setMinimum(int(c.min));
         s->setMaximum(int(c.max));
         s->setSingleStep(int(c.step));
         s->setValue(int(c.value));
-        form->*c.spin = s;
-        w = s;
     } else if (c.dspin) {
-        auto *d = new QDoubleSpinBox(holder);
-        d->setStyleSheet(Styles::editor("QDoubleSpinBox", c.px));
+        QDoubleSpinBox *d = form->*c.dspin;
         d->setDecimals(c.decimals);
         d->setMinimum(c.min);
         d->setMaximum(c.max);
         d->setSingleStep(c.step);
         d->setValue(c.value);
-        form->*c.dspin = d;
-        w = d;
     } else {
-        auto *b = new QComboBox(holder);
-        b->setStyleSheet(Styles::editor("QComboBox", c.px));
         for (int i = 0; i < c.items.size(); ++i)
-            b->addItem(QString()); // the texts come with applyPageTexts
-        form->*c.combo = b;
-        w = b;
+            (form->*c.combo)->addItem(QString()); // the texts come with applyPageTexts
     }
-    w->setObjectName(c.name);
-    if (c.arialBold)
-        w->setFont(arialBold());
-    w->setSizePolicy(QSizePolicy(c.horizontal, QSizePolicy::Expanding));
     return w;
 }
 
@@ -526,34 +567,11 @@ void buildGroups(F *form, QWidget *frame, const std::vector<Group> &groups)
     }
 }
 
-// comboBox_rev1 repeats the colours of its style sheet in its palette.
-QPalette reversePalette()
-{
-    QBrush white(QColor(255, 255, 255, 255));
-    white.setStyle(Qt::SolidPattern);
-    QBrush blue(QColor(85, 170, 255, 255));
-    blue.setStyle(Qt::SolidPattern);
-    QBrush placeholder(QColor(255, 255, 255, 128));
-    placeholder.setStyle(Qt::NoBrush);
-    QPalette p;
-    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setBrush(g, QPalette::WindowText, white);
-        p.setBrush(g, QPalette::Button, blue);
-        p.setBrush(g, QPalette::Text, white);
-        p.setBrush(g, QPalette::ButtonText, white);
-        p.setBrush(g, QPalette::Base, blue);
-        p.setBrush(g, QPalette::Window, blue);
-        p.setBrush(g, QPalette::PlaceholderText, placeholder);
-    }
-    return p;
-}
-
 } // namespace
 
 void MainWindowForm::buildBasicPage()
 {
     buildGroups(this, frame_2, kBasicPage);
-    comboBox_rev1->setPalette(reversePalette());
     lineEdit_36->setReadOnly(false);
 }
 
