@@ -1,5 +1,89 @@
-#include "sim/pty.h"
-int main()
+// txsim: a transmitter on a pseudo-terminal, for trying the tool without the
+// real radio. Prints the serial port to open on stdout and what the tool
+// sends on stderr; runs until killed.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "sim/virtualtransmitter.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
 {
-    return 0;
+    const char c = 1;
+    ssize_t ignored = ::write(signalPipe[1], &c, 1);
+    (void)ignored;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("txsim");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("A virtual 8-channel transmitter on a pseudo-terminal.");
+    parser.addHelpOption();
+    const QCommandLineOption linkOpt("link", "Also make PATH a symbolic link to the port.", "PATH");
+    const QCommandLineOption rateOpt("rate",
+                                     "Live frame pairs (servo + telemetry) per second; 0 sends as fast as a "
+                                     "115200 baud line allows. Default 50.",
+                                     "HZ", "50");
+    const QCommandLineOption splitOpt("split", "Split every write in two, a few milliseconds apart.");
+    const QCommandLineOption joinOpt("join", "Send every two frames in one write.");
+    const QCommandLineOption garbageOpt("garbage", "Send a burst of random bytes before every write.");
+    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt});
+    parser.process(app);
+
+    bool ok = false;
+    const double rate = parser.value(rateOpt).toDouble(&ok);
+    if (!ok || rate < 0 || rate > 1000) {
+        std::fprintf(stderr, "txsim: --rate wants a number from 0 to 1000\n");
+        return 2;
+    }
+
+    VirtualTransmitter tx;
+    if (!tx.isValid()) {
+        std::fprintf(stderr, "txsim: cannot create a pseudo-terminal\n");
+        return 1;
+    }
+    tx.setLiveInterval(rate == 0 ? 0 : qMax(2, int(1000.0 / rate + 0.5)));
+    tx.setSplitFrames(parser.isSet(splitOpt));
+    tx.setJoinFrames(parser.isSet(joinOpt));
+    tx.setGarbage(parser.isSet(garbageOpt));
+
+    const QString link = parser.value(linkOpt);
+    if (!link.isEmpty()) {
+        QFile::remove(link); // only ever a link made by an earlier run
+        if (!QFile::link(tx.slavePath(), link)) {
+            std::fprintf(stderr, "txsim: cannot make the link %s\n", qPrintable(link));
+            return 1;
+        }
+    }
+
+    // SIGINT and SIGTERM end the event loop, so the link is removed.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+
+    std::printf("%s\n", qPrintable(tx.slavePath()));
+    std::fflush(stdout);
+
+    const int rc = app.exec();
+    if (!link.isEmpty())
+        QFile::remove(link);
+    return rc;
 }
