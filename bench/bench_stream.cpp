@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTimer>
 #include <QVector>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
