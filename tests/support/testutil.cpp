@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/mainwindow.h"
 #include "model/txsettings.h"
@@ -58,7 +59,7 @@ bool waitFor(const std::function<bool()> &pred, int ms)
     QElapsedTimer t;
     t.start();
     while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qWait(5); // sleeps in the event loop instead of spinning
     return pred();
 }
 
