@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QSerialPortInfo>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "model/txsettings.h"
@@ -91,6 +92,9 @@ void MainWindow::on_openButton_clicked()
         ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));
         serialPort.write("OK");
     } else {
+        // While "DIS" drains, a chunk that arrives must not be answered:
+        // "DIS" is the last thing the transmitter hears.
+        QSignalBlocker quiet(&serialPort);
         serialPort.write("DIS");
         // The port sends from the event loop; make sure "DIS" is on the wire
         // before the device is closed, or the transmitter never hears it.

@@ -51,12 +51,16 @@ bool PtyPair::write(const QByteArray &data)
 {
     const char *p = data.constData();
     qint64 left = data.size();
-    while (left > 0 && masterFd >= 0) {
+    // Give up after about two seconds of a full buffer (nobody reading the
+    // other side) instead of hanging the caller.
+    int stalls = 0;
+    while (left > 0 && masterFd >= 0 && stalls < 20) {
         ssize_t n = ::write(masterFd, p, size_t(left));
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) {
                 struct pollfd pfd = {masterFd, POLLOUT, 0};
-                ::poll(&pfd, 1, 100);
+                if (::poll(&pfd, 1, 100) == 0)
+                    ++stalls;
                 continue;
             }
             return false;
