@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include <QEventLoop>
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QSignalBlocker>
@@ -17,13 +16,6 @@ MainWindow::PortLister portLister = &MainWindow::systemPorts;
 constexpr int kDisFlushMs = 200;
 
 } // namespace
-
-void waitMs(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, SLOT(quit()));
-    loop.exec();
-}
 
 QStringList MainWindow::systemPorts()
 {

@@ -5,11 +5,11 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include "app/waitms.h"
+
 class MainWindowForm;
 class QTimer;
 
-// Pauses the caller for ms milliseconds while the event loop keeps running.
-void waitMs(int ms);
 
 class MainWindow : public QMainWindow
 {

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "model/txsettings.h"
+#include "model/validation.h"
 
 void MainWindow::RestData()
 {
@@ -9,4 +10,9 @@ void MainWindow::RestData()
 void MainWindow::RestData2()
 {
     restData2(TxSettings);
+}
+
+void MainWindow::FalseSaveData()
+{
+    validateSettings(TxSettings);
 }

@@ -2,8 +2,6 @@
 
 #include <initializer_list>
 
-#include "app/mainwindow.h"
-
 namespace {
 
 // Field references: element i of an array member, a member of mix record i,
@@ -163,9 +161,4 @@ void validateSettings(TxSettingsRecord &s)
 {
     for (const ValidationRule &rule : validationRules())
         std::visit(Apply{s}, rule);
-}
-
-void MainWindow::FalseSaveData()
-{
-    validateSettings(TxSettings);
 }
