@@ -78,7 +78,7 @@ void MainWindow::on_openButton_clicked()
             QMessageBox::about(nullptr, "Note", "Cannot open the serial port!");
             return;
         }
-        rxPending.clear();
+        decoder.clear();
         ui->portNameBox->setEnabled(false);
         ui->openButton->setText("CLOSE");
         ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));

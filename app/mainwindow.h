@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "app/waitms.h"
+#include "link/frames.h"
 
 class MainWindowForm;
 class QTimer;
@@ -204,5 +205,5 @@ private:
     MainWindowForm *ui;
     QSerialPort serialPort;
     QTimer *timer;
-    QByteArray rxPending; // bytes of a frame that has not arrived whole yet
+    FrameDecoder decoder; // holds the start of a frame that has not arrived whole yet
 };

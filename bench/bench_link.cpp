@@ -18,10 +18,10 @@ void decodeOne(benchmark::State &state, const QByteArray &chunk)
 {
     TxSettingsRecord s = factory();
     TxLiveDataRecord d = startLiveData();
-    QByteArray pending;
+    FrameDecoder decoder;
     int frames = 0;
     for (auto _ : state) {
-        decodeChunk(pending, chunk, s, d, [&frames](const DecodedFrame &) { ++frames; });
+        decoder.feed(chunk, s, d, [&frames](const DecodedFrame &) { ++frames; });
         benchmark::DoNotOptimize(d.servo[0]);
     }
     state.counters["frames/chunk"] = double(frames) / double(state.iterations());

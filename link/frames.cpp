@@ -107,81 +107,23 @@ bool isLiveKind(quint8 k)
     return k == kServoKind || k == kTelemetryKind;
 }
 
-// What the bytes at b[i] (a 0xFE) are, under the stream rules of the header.
-enum class Match { Partial, Invalid, Live, Aux, Settings };
-
-Match matchAt(const QByteArray &b, int i)
-{
-    const int avail = b.size() - i;
-    if (avail < 2)
-        return Match::Partial;
-    if (isLiveKind(byteAt(b, i + 1)))
-        return avail >= kLiveFrameLength ? Match::Live : Match::Partial;
-    if (avail < 3)
-        return Match::Partial;
-    const quint8 type = byteAt(b, i + 2);
-    if (type == kAuxType) {
-        if (avail < kAuxFrameLength)
-            return Match::Partial;
-        if (byteAt(b, i + 7) == kFrameMarker)
-            return Match::Aux;
-        // Either settings frame 17 or an AUX frame without its end marker:
-        // byte 11 tells.
-        if (avail < kSettingsFrameLength)
-            return Match::Partial;
-        return byteAt(b, i + 11) == kFrameMarker ? Match::Settings : Match::Aux;
-    }
-    if (!settingsFrameLayout(type))
-        return Match::Invalid;
-    if (avail < kSettingsFrameLength)
-        return Match::Partial;
-    return byteAt(b, i + 11) == kFrameMarker ? Match::Settings : Match::Invalid;
-}
-
-// An AUX frame that may as well be the head of a longer frame: 0xFE, any,
-// 0xAA, then either no 0xFE at byte 7 (settings frame 17 has a curve point
-// there) or a live kind at byte 1 (a telemetry frame with RSSI 0xAA). It
-// waits until the next chunk tells.
-int longerFrameLength(const QByteArray &b)
-{
-    return isLiveKind(byteAt(b, 1)) ? kLiveFrameLength : kSettingsFrameLength;
-}
-
-bool isUndecidedAux(const QByteArray &b)
-{
-    if (b.size() < kAuxFrameLength || byteAt(b, 0) != kFrameMarker || byteAt(b, 2) != kAuxType)
-        return false;
-    if (!isLiveKind(byteAt(b, 1)) && byteAt(b, 7) == kFrameMarker)
-        return false;
-    return b.size() < longerFrameLength(b);
-}
-
-int matchLength(Match m)
+int frameLength(FrameMatch m)
 {
     switch (m) {
-    case Match::Live:
+    case FrameMatch::Live:
         return kLiveFrameLength;
-    case Match::Aux:
+    case FrameMatch::Aux:
         return kAuxFrameLength;
-    case Match::Settings:
+    case FrameMatch::Settings:
         return kSettingsFrameLength;
     default:
         return 0;
     }
 }
 
-bool isWhole(Match m)
+bool isFrame(FrameMatch m)
 {
-    return m == Match::Live || m == Match::Aux || m == Match::Settings;
-}
-
-// The first index >= from at which a whole frame starts, or -1.
-int nextWholeFrame(const QByteArray &b, int from)
-{
-    for (int j = from; j < b.size(); ++j)
-        if (byteAt(b, j) == kFrameMarker && isWhole(matchAt(b, j)))
-            return j;
-    return -1;
+    return frameLength(m) > 0;
 }
 
 using FrameSink = std::function<void(const DecodedFrame &)>;
@@ -196,111 +138,140 @@ void store(const SettingsFrameLayout &l, FrameKind kind, const QByteArray &frame
         onFrame({kind, l.seq});
 }
 
-void storeLive(const QByteArray &frame, TxSettingsRecord &s, TxLiveDataRecord &d, const FrameSink &onFrame)
+// Stores the frame of kind m that starts at b[i].
+void storeFrame(FrameMatch m, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
+                const FrameSink &onFrame)
 {
-    if (byteAt(frame, 1) == kServoKind)
-        store(kServoFrame, FrameKind::Servo, frame, s, d, onFrame);
-    else
-        store(kTelemetryFrame, FrameKind::Telemetry, frame, s, d, onFrame);
-}
-
-void storeSettings(const QByteArray &frame, TxSettingsRecord &s, TxLiveDataRecord &d,
-                   const FrameSink &onFrame)
-{
-    if (const SettingsFrameLayout *l = settingsFrameLayout(byteAt(frame, 2))) {
-        store(*l, FrameKind::Settings, frame, s, d, onFrame);
-    } else if (onFrame) {
-        onFrame({FrameKind::Settings, 0});
-    }
-}
-
-// A chunk that is exactly one frame, told by its length alone. Returns false
-// when the chunk is not one frame of its own.
-bool decodeWholeChunk(const QByteArray &c, TxSettingsRecord &s, TxLiveDataRecord &d, const FrameSink &onFrame)
-{
-    switch (c.size()) {
-    case kLiveFrameLength:
-        if (byteAt(c, 0) != kFrameMarker || !isLiveKind(byteAt(c, 1)))
-            return false;
-        storeLive(c, s, d, onFrame);
-        return true;
-    case kSettingsFrameLength:
-        if (byteAt(c, 0) != kFrameMarker || byteAt(c, 11) != kFrameMarker)
-            return false;
-        storeSettings(c, s, d, onFrame);
-        return true;
-    case kAuxFrameLength:
-        if (byteAt(c, 2) != kAuxType || isUndecidedAux(c))
-            return false;
-        store(kAuxFrame, FrameKind::Aux, c, s, d, onFrame);
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Whether c on its own is one frame under the length rules.
-bool isWholeChunk(const QByteArray &c)
-{
-    switch (c.size()) {
-    case kLiveFrameLength:
-        return byteAt(c, 0) == kFrameMarker && isLiveKind(byteAt(c, 1));
-    case kSettingsFrameLength:
-        return byteAt(c, 0) == kFrameMarker && byteAt(c, 11) == kFrameMarker;
-    case kAuxFrameLength:
-        return byteAt(c, 2) == kAuxType && !isUndecidedAux(c);
-    default:
-        return false;
-    }
-}
-
-// Whether c begins with a frame that carries its own end marker.
-bool startsWithStrictFrame(const QByteArray &c)
-{
-    if (c.isEmpty() || byteAt(c, 0) != kFrameMarker)
-        return false;
-    const Match m = matchAt(c, 0);
-    return m == Match::Settings || (m == Match::Aux && byteAt(c, 7) == kFrameMarker) || m == Match::Live;
-}
-
-// Decodes the whole frames of b as a byte stream; the start of a frame that
-// is not complete yet goes to pending.
-void scan(QByteArray &pending, const QByteArray &b, TxSettingsRecord &s, TxLiveDataRecord &d,
-          const FrameSink &onFrame)
-{
-    int i = 0;
-    while (i < b.size()) {
-        if (byteAt(b, i) != kFrameMarker) {
-            ++i;
-            continue;
-        }
-        const Match m = matchAt(b, i);
-        if (m == Match::Invalid) {
-            ++i;
-            continue;
-        }
-        if (m == Match::Partial) {
-            // A whole frame further on means this start is stale.
-            const int j = nextWholeFrame(b, i + 1);
-            if (j >= 0) {
-                i = j;
-                continue;
-            }
-            pending = b.mid(i);
-            return;
-        }
-        const QByteArray frame = b.mid(i, matchLength(m));
-        if (m == Match::Live)
-            storeLive(frame, s, d, onFrame);
-        else if (m == Match::Aux)
-            store(kAuxFrame, FrameKind::Aux, frame, s, d, onFrame);
+    const QByteArray frame = b.mid(i, frameLength(m));
+    switch (m) {
+    case FrameMatch::Live:
+        if (byteAt(frame, 1) == kServoKind)
+            store(kServoFrame, FrameKind::Servo, frame, s, d, onFrame);
         else
-            storeSettings(frame, s, d, onFrame);
-        i += matchLength(m);
+            store(kTelemetryFrame, FrameKind::Telemetry, frame, s, d, onFrame);
+        break;
+    case FrameMatch::Aux:
+        store(kAuxFrame, FrameKind::Aux, frame, s, d, onFrame);
+        break;
+    case FrameMatch::Settings:
+        if (const SettingsFrameLayout *l = settingsFrameLayout(byteAt(frame, 2)))
+            store(*l, FrameKind::Settings, frame, s, d, onFrame);
+        else if (onFrame)
+            onFrame({FrameKind::Settings, 0}); // an unknown type changes no field
+        break;
+    default:
+        break;
     }
+}
+
+// The first index >= from at which a whole frame starts in the stream, or -1.
+int nextFrame(const QByteArray &b, int from)
+{
+    for (int j = from; j < b.size(); ++j)
+        if (isFrame(classifyFrame(b, j, Framing::Stream)))
+            return j;
+    return -1;
 }
 
 } // namespace
+
+FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing)
+{
+    const int n = b.size() - i;
+    const auto at = [&b, i](int k) { return byteAt(b, i + k); };
+    if (framing == Framing::Chunk) {
+        // One chunk, one frame: its length picks the kind, and only the bytes
+        // the length rules name are examined.
+        switch (n) {
+        case kLiveFrameLength:
+            return at(0) == kFrameMarker && isLiveKind(at(1)) ? FrameMatch::Live : FrameMatch::None;
+        case kSettingsFrameLength:
+            return at(0) == kFrameMarker && at(11) == kFrameMarker ? FrameMatch::Settings : FrameMatch::None;
+        case kAuxFrameLength:
+            return at(2) == kAuxType ? FrameMatch::Aux : FrameMatch::None;
+        default:
+            return FrameMatch::None;
+        }
+    }
+    // A byte stream: a frame starts at 0xFE, the byte after it tells a live
+    // frame, and settings and AUX frames must carry their end marker.
+    if (n < 1 || at(0) != kFrameMarker)
+        return FrameMatch::None;
+    if (n < 2)
+        return FrameMatch::Partial;
+    if (isLiveKind(at(1)))
+        return n >= kLiveFrameLength ? FrameMatch::Live : FrameMatch::Partial;
+    if (n < 3)
+        return FrameMatch::Partial;
+    const quint8 type = at(2);
+    if (type == kAuxType) {
+        // The AUX frame and settings frame 17 share the type byte; the AUX
+        // frame ends at byte 7, frame 17 has a curve point (0..100) there.
+        if (n < kAuxFrameLength)
+            return FrameMatch::Partial;
+        if (at(7) == kFrameMarker)
+            return FrameMatch::Aux;
+    } else if (!settingsFrameLayout(type)) {
+        return FrameMatch::None;
+    }
+    if (n < kSettingsFrameLength)
+        return FrameMatch::Partial;
+    return at(11) == kFrameMarker ? FrameMatch::Settings : FrameMatch::None;
+}
+
+void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
+                        const std::function<void(const DecodedFrame &)> &onFrame)
+{
+    if (chunk.isEmpty())
+        return;
+    // A chunk that is one frame by the length rules is that frame, whatever
+    // waits from before: the waiting bytes were a fragment that never got its
+    // rest.
+    const FrameMatch whole = classifyFrame(chunk, 0, Framing::Chunk);
+    if (whole != FrameMatch::None) {
+        waiting.clear();
+        storeFrame(whole, chunk, 0, s, d, onFrame);
+        return;
+    }
+
+    QByteArray b;
+    if (waiting.isEmpty()) {
+        b = chunk;
+    } else {
+        b = waiting + chunk;
+        waiting.clear();
+        // When the chunk begins with a frame of its own, the waiting bytes
+        // give way unless, together with the chunk, they make a frame with
+        // its end marker that is followed by nothing or by the next frame's
+        // 0xFE. So a stale fragment never swallows a good frame.
+        if (isFrame(classifyFrame(chunk, 0, Framing::Stream))) {
+            const FrameMatch m = classifyFrame(b, 0, Framing::Stream);
+            const int len = frameLength(m);
+            const bool marked = m == FrameMatch::Settings || m == FrameMatch::Aux;
+            if (!marked || (len < b.size() && byteAt(b, len) != kFrameMarker))
+                b = chunk;
+        }
+    }
+
+    int i = 0;
+    while (i < b.size()) {
+        const FrameMatch m = classifyFrame(b, i, Framing::Stream);
+        if (m == FrameMatch::None) {
+            ++i;
+        } else if (m == FrameMatch::Partial) {
+            // A whole frame further on means this start is stale.
+            const int j = nextFrame(b, i + 1);
+            if (j < 0) {
+                waiting = b.mid(i);
+                return;
+            }
+            i = j;
+        } else {
+            storeFrame(m, b, i, s, d, onFrame);
+            i += frameLength(m);
+        }
+    }
+}
 
 const std::vector<SettingsFrameLayout> &settingsFrameLayouts()
 {
@@ -389,54 +360,4 @@ QByteArray buildTelemetryFrame(const TxLiveDataRecord &d)
     f[1] = static_cast<char>(kTelemetryKind);
     encodeFields(kTelemetryFrame, TxSettingsRecord{}, d, f);
     return f;
-}
-
-void decodeChunk(QByteArray &pending, const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
-                 const std::function<void(const DecodedFrame &)> &onFrame)
-{
-    if (chunk.isEmpty())
-        return;
-    if (pending.isEmpty()) {
-        if (!decodeWholeChunk(chunk, s, d, onFrame))
-            scan(pending, chunk, s, d, onFrame);
-        return;
-    }
-
-    // The waiting bytes always begin with 0xFE.
-    const QByteArray waiting = pending;
-    pending.clear();
-    QByteArray b = waiting + chunk;
-    const bool chunkStandsAlone = isWholeChunk(chunk) || startsWithStrictFrame(chunk);
-
-    if (isUndecidedAux(waiting)) {
-        const int longer = longerFrameLength(waiting);
-        if (!chunkStandsAlone && b.size() < longer) {
-            pending = b;
-            return;
-        }
-        if (chunkStandsAlone || (longer == kSettingsFrameLength && byteAt(b, 11) != kFrameMarker)) {
-            // Not the head of a longer frame, so it was the AUX frame.
-            store(kAuxFrame, FrameKind::Aux, waiting.left(kAuxFrameLength), s, d, onFrame);
-            if (chunkStandsAlone || waiting.size() == kAuxFrameLength) {
-                decodeChunk(pending, chunk, s, d, onFrame);
-                return;
-            }
-            b = b.mid(kAuxFrameLength);
-        }
-    } else {
-        // A settings or AUX frame that the chunk completes proves itself by
-        // its end marker - as long as what follows it lines up as the next
-        // frame. Otherwise (a live frame, a start still incomplete, or a
-        // fragment whose "end marker" is really the chunk's own first byte)
-        // the waiting bytes give way to a chunk that is a frame of its own.
-        const Match m = matchAt(b, 0);
-        const int len = matchLength(m);
-        const bool proven = m == Match::Settings || (m == Match::Aux && byteAt(b, 7) == kFrameMarker);
-        const bool nextLinesUp = len >= b.size() || byteAt(b, len) == kFrameMarker;
-        if (chunkStandsAlone && !(proven && nextLinesUp)) {
-            decodeChunk(pending, chunk, s, d, onFrame);
-            return;
-        }
-    }
-    scan(pending, b, s, d, onFrame);
 }

@@ -19,33 +19,29 @@
 //   0xFE, 0x00, 0xAA, aux[0..3], 0xFE
 //
 // How frames are found in the received bytes:
-// - A chunk that is exactly one frame (nothing pending) is recognised by its
-//   length alone: 20 bytes starting 0xFE 0x18/0x19 are a live frame; 12 bytes
-//   with 0xFE at both ends are a settings frame (an unknown type changes no
-//   field but still counts as a settings frame); 8 bytes with byte 2 = 0xAA
-//   are the AUX frame, bytes 0, 1 and 7 not examined - with one exception
-//   below.
-// - Anything else is scanned as a byte stream. A frame starts at 0xFE; the
-//   byte after it decides: 0x18/0x19 is a live frame (it has no end marker);
-//   otherwise, byte 2 = 0xAA with byte 7 = 0xFE is the AUX frame; otherwise
-//   12 bytes ending in 0xFE whose type is known are a settings frame. A
-//   settings frame whose free byte 1 is 0x18/0x19 is therefore only
-//   recognised when it arrives as a chunk of its own.
-// - Settings type 0xAA (sequence 17) also has 0xAA at byte 2; byte 7 is a
-//   throttle-curve point (0..100), never 0xFE. So 0xFE, any, 0xAA with 0xFE
-//   at byte 7 is the AUX frame at once. Without 0xFE at byte 7 it may be the
-//   first 8 bytes of frame 17, and 0xFE 0x19 0xAA may be the head of a
-//   telemetry frame: such 8 bytes wait for the next chunk and become the
-//   longer frame when it completes them (frame 17: 0xFE at byte 11), or else
-//   the AUX frame (decoded before that chunk). The virtual transmitter sends
-//   the AUX frame as 0xFE 0x00 0xAA a0..a3 0xFE.
-// - Bytes that start a frame but are not yet all there wait for the next
-//   chunk (fewer than 20 bytes are ever kept). When the next chunk is a frame
-//   of its own, the waiting bytes give way to it unless they and the chunk
-//   form a settings or AUX frame with its end marker in place, followed by
-//   nothing or by 0xFE; a waiting start also gives way to a complete frame
-//   found further on. So a stale fragment never swallows a good frame. Bytes
-//   that belong to no frame are dropped.
+// - A chunk that is exactly one frame under the length rules is decoded at
+//   once as that frame and never merged with bytes before or after it: 20
+//   bytes starting 0xFE 0x18/0x19 are a live frame; 12 bytes with 0xFE at both
+//   ends are a settings frame (an unknown type changes no field but still
+//   counts); 8 bytes with byte 2 = 0xAA are the AUX frame, bytes 0, 1 and 7
+//   not examined.
+// - Anything else is scanned as a byte stream (joined frames, split frames,
+//   garbage). A frame starts at 0xFE; the byte after it decides: 0x18/0x19 is
+//   a live frame (it has no end marker); otherwise byte 2 = 0xAA with 0xFE at
+//   byte 7 is the AUX frame, and 12 bytes of a known type ending in 0xFE are
+//   a settings frame (settings frame 17 also has type 0xAA, with a curve point
+//   at byte 7). In a stream, a settings or AUX frame whose free byte 1 is
+//   0x18/0x19 reads as the start of a live frame; such a frame is recognised
+//   only as a chunk of its own.
+// - Bytes that start a frame but are not all there yet wait for the next
+//   chunk (fewer than 20 are ever kept). A chunk that is a frame of its own
+//   drops them; a chunk that begins with a frame drops them unless the two
+//   together make a settings or AUX frame with its end marker, followed by
+//   nothing or by 0xFE. A waiting start also gives way to a whole frame found
+//   further on. Bytes that belong to no frame are dropped.
+// - So a frame whose rest arrives as a chunk that is a frame under the length
+//   rules (frame 17 cut right after its 8th byte, say) is lost; the next READ
+//   brings it again.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -110,9 +106,28 @@ struct DecodedFrame {
     int seq; // 0 for live frames or an unknown settings type
 };
 
-// Decodes every whole frame of pending + chunk into s and d; an incomplete
-// frame start stays in pending. onFrame is called after each frame is stored
-// (the window uses it to refresh at once after 12-byte frames). An empty
-// chunk does nothing.
-void decodeChunk(QByteArray &pending, const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
-                 const std::function<void(const DecodedFrame &)> &onFrame);
+// What the bytes from b[i] on hold. Framing::Chunk reads them as one chunk
+// (the length rules: exactly one frame or nothing, None); Framing::Stream as
+// the start of a byte stream (Partial: a frame start that needs more bytes;
+// None: no frame starts at i).
+enum class Framing { Chunk, Stream };
+enum class FrameMatch { None, Partial, Live, Aux, Settings };
+FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing);
+
+// The decoder of the received bytes. It keeps the start of a frame that has
+// not arrived whole yet until the next chunk.
+class FrameDecoder
+{
+public:
+    // Decodes every whole frame that the chunk completes into s and d.
+    // onFrame is called after each frame is stored (the window uses it to
+    // refresh at once after settings frames). An empty chunk does nothing.
+    void feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
+              const std::function<void(const DecodedFrame &)> &onFrame = {});
+    // Forgets the waiting bytes (a new link starts clean).
+    void clear() { waiting.clear(); }
+    const QByteArray &pending() const { return waiting; }
+
+private:
+    QByteArray waiting;
+};

@@ -24,7 +24,7 @@ void MainWindow::serialPort_readyRead()
     const QByteArray chunk = serialPort.readAll();
     if (chunk.isEmpty())
         return;
-    decodeChunk(rxPending, chunk, TxSettings, TxLiveData, [this](const DecodedFrame &f) {
+    decoder.feed(chunk, TxSettings, TxLiveData, [this](const DecodedFrame &f) {
         if (f.kind == FrameKind::Settings)
             ui_Display(); // show the transmitter's values at once, not at the next tick
         if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)

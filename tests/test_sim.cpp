@@ -111,19 +111,19 @@ void TestSim::dumpIsTheModelInSequenceOrder()
     // Each frame on its own, as the tool decodes it.
     TxSettingsRecord s = startSettings();
     TxLiveDataRecord d = startLiveData();
-    QByteArray pending;
+    FrameDecoder decoder;
     QList<int> seqs;
     for (const QByteArray &f : frames) {
         QVERIFY(f.size() == kSettingsFrameLength || f.size() == kAuxFrameLength);
         QCOMPARE(quint8(f[0]), kFrameMarker);
         QCOMPARE(quint8(f[f.size() - 1]), kFrameMarker);
         int n = 0;
-        decodeChunk(pending, f, s, d, [&](const DecodedFrame &df) {
+        decoder.feed(f, s, d, [&](const DecodedFrame &df) {
             seqs << df.seq;
             ++n;
         });
         QCOMPARE(n, 1);
-        QVERIFY(pending.isEmpty());
+        QVERIFY(decoder.pending().isEmpty());
     }
     QList<int> expected;
     for (int i = 1; i <= 19; ++i)

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TxSettingsRecord s = startSettings();
     TxLiveDataRecord d = startLiveData();
-    QByteArray pending;
+    FrameDecoder decoder;
     size_t at = 0;
     while (at < size) {
         const size_t want = data[at] & 0x3F;
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (chunk.isEmpty())
             continue; // an empty read is not a chunk
         int frames = 0;
-        decodeChunk(pending, chunk, s, d, [&frames](const DecodedFrame &) { ++frames; });
-        if (pending.size() >= kLiveFrameLength)
+        decoder.feed(chunk, s, d, [&frames](const DecodedFrame &) { ++frames; });
+        if (decoder.pending().size() >= kLiveFrameLength)
             fuzzcheck::fail("pending bytes not bounded", "pending");
         drDataSelect(s);
         validateSettings(s);

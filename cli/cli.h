@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// txctl: the transmitter from the command line. Every command is a function
+// that takes its own arguments (the command name first, as a program's argv
+// would have it), prints results on standard output and progress on standard
+// error, and returns the exit status.
+
+// Exit statuses, the same for every command.
+constexpr int kExitOk = 0;
+constexpr int kExitDiffers = 1;       // diff found a difference, write --verify found a changed value
+constexpr int kExitError = 2;         // bad usage, a file or port that failed, no answer in time
+constexpr int kExitInterrupted = 130; // Ctrl-C (after the port was closed cleanly)
+
+struct CliCommand {
+    const char *name;
+    const char *synopsis; // "read PORT -o FILE"
+    const char *summary;  // one line for the command list
+    int (*run)(const QStringList &args);
+};
+
+// The commands that talk to a port (cli/port_commands.cpp) and those that
+// work on files (cli/file_commands.cpp), in the order `txctl --help` lists
+// them.
+const std::vector<CliCommand> &portCommands();
+const std::vector<CliCommand> &fileCommands();
+
+// Prints "txctl: MESSAGE" as one line on standard error and returns
+// kExitError.
+int failWith(const QString &message);
+// Progress on standard error, one line, unless quiet.
+void progress(bool quiet, const QString &message);

@@ -1,0 +1,77 @@
+// txctl: read, write, reset, show, compare and convert transmitter settings
+// from the command line.
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "cli/cli.h"
+
+namespace {
+
+std::vector<CliCommand> allCommands()
+{
+    std::vector<CliCommand> all = portCommands();
+    const std::vector<CliCommand> &files = fileCommands();
+    all.insert(all.end(), files.begin(), files.end());
+    return all;
+}
+
+void printUsage(FILE *to)
+{
+    QTextStream out(to);
+    out << "Usage: txctl COMMAND [OPTIONS] [ARGUMENTS]\n"
+           "The 8-channel transmitter from the command line.\n\n"
+           "Commands:\n";
+    for (const CliCommand &c : allCommands())
+        out << QString("  %1  %2\n")
+                   .arg(QString::fromLatin1(c.synopsis), -28)
+                   .arg(QString::fromLatin1(c.summary));
+    out << "\nOptions:\n"
+           "  -h, --help     Show this help (txctl COMMAND --help for one command).\n"
+           "  -v, --version  Show the version.\n\n"
+           "PORT is a device path (/dev/ttyUSB0, or the pseudo-terminal txsim prints) or a\n"
+           "port name (ttyUSB0). SOURCE is a settings file, a JSON file made by export, or\n"
+           "a PORT. Exit status: 0 success, 1 a difference was found, 2 an error, 130\n"
+           "interrupted.\n";
+}
+
+} // namespace
+
+int failWith(const QString &message)
+{
+    std::fprintf(stderr, "txctl: %s\n", qPrintable(message));
+    return kExitError;
+}
+
+void progress(bool quiet, const QString &message)
+{
+    if (!quiet)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("txctl");
+    QCoreApplication::setApplicationVersion(QStringLiteral(TX_VERSION));
+
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        printUsage(stderr);
+        return kExitError;
+    }
+    const QString first = args.at(1);
+    if (first == "-h" || first == "--help" || first == "help") {
+        printUsage(stdout);
+        return kExitOk;
+    }
+    if (first == "-v" || first == "--version") {
+        std::printf("txctl %s\n", TX_VERSION);
+        return kExitOk;
+    }
+    for (const CliCommand &c : allCommands())
+        if (first == QLatin1String(c.name))
+            return c.run(args.mid(1));
+    return failWith(QString("unknown command \"%1\" (txctl --help lists them)").arg(first));
+}
