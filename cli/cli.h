@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "model/txsettings.h"
+
 // txctl: the transmitter from the command line. Every command is a function
 // that takes its own arguments (the command name first, as a program's argv
 // would have it), prints results on standard output and progress on standard
@@ -27,6 +29,18 @@ struct CliCommand {
 // them.
 const std::vector<CliCommand> &portCommands();
 const std::vector<CliCommand> &fileCommands();
+
+// Reads the settings from the transmitter on `port` the way `txctl read`
+// does (all 19 frames, validated as the window validates them). On failure
+// returns false with a one-line reason in *error. Lives with the port
+// commands.
+bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
+                  QString *error);
+
+// Loads a SOURCE: a settings file, a JSON file made by export, or a port
+// (read first). On failure returns false with a one-line reason in *error.
+// Lives with the file commands.
+bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, QString *error);
 
 // Prints "txctl: MESSAGE" as one line on standard error and returns
 // kExitError.

@@ -33,6 +33,7 @@ void MainWindow::serialPort_readyRead()
     Dr_DataSelet();
     FalseSaveData();
     serialPort.write("WWW");
+    serialPort.flush(); // hand the answer to the device now, not on the next loop turn
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
