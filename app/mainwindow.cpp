@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <QCloseEvent>
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QSignalBlocker>
@@ -45,6 +46,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new MainWindow
 MainWindow::~MainWindow()
 {
     delete ui;
+    // Whatever a finished command handed to the port still goes to the
+    // device before it closes; nothing new is written here.
+    while (serialPort.isOpen() && serialPort.bytesToWrite() > 0 &&
+           serialPort.waitForBytesWritten(kDisFlushMs)) {
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The window goes at once; a write sequence still running holds the
+    // application until it has sent the rest of its lines.
+    windowClosed = true;
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::fillPortList()
@@ -56,6 +70,7 @@ void MainWindow::fillPortList()
 
 void MainWindow::enterClosedState()
 {
+    ++linkCount;
     for (int &v : TxLiveData.servo)
         v = 1000;
     Servo_Display();
@@ -79,6 +94,7 @@ void MainWindow::on_openButton_clicked()
             return;
         }
         decoder.clear();
+        ++linkCount;
         ui->portNameBox->setEnabled(false);
         ui->openButton->setText("CLOSE");
         ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));

@@ -7,10 +7,12 @@
 
 #include "app/waitms.h"
 #include "link/frames.h"
+#include "link/sequences.h"
 
 class MainWindowForm;
+class QAbstractButton;
+class QCloseEvent;
 class QTimer;
-
 
 class MainWindow : public QMainWindow
 {
@@ -191,6 +193,9 @@ private slots:
     void on_comboBox_DR_CH1_currentIndexChanged(int index);
     void on_comboBox_DR_POSI_currentIndexChanged(int index);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     // The port guard of the link commands: true when the port is closed
     // (after telling the user so).
@@ -198,12 +203,28 @@ private:
     // Back to the closed state: servos 1000 and shown, caption, lamp, port box.
     void enterClosedState();
     void fillPortList();
-    // Write's sequence, shared by WRITE, RESET and DATA RESET.
-    void writeSequence();
+    // Sends the S, G and H lines of one state of the store, 800 ms apart,
+    // then "WWW" when withAck (WRITE, RESET, DATA RESET; SAVE sends the lines
+    // only). Returns the lines, which are also the new lineS, lineG, lineH.
+    SettingsLines sendSettings(bool withAck);
+    // The start of every link command: locks the button for a moment, then
+    // tells whether the command may go on (the window is still open and so
+    // is the port; the notice is shown when the port is closed).
+    bool commandMayRun(QAbstractButton *button);
     void onPortError(QSerialPort::SerialPortError error);
 
     MainWindowForm *ui;
     QSerialPort serialPort;
     QTimer *timer;
     FrameDecoder decoder; // holds the start of a frame that has not arrived whole yet
+    // Counts the links opened and closed: a command sends only on the link
+    // it started on.
+    quint64 linkCount = 0;
+    // Counts the write sequences started: one that a newer one overtook in
+    // its pause sends nothing more, so the transmitter ends with the newest
+    // complete set.
+    quint64 writeCount = 0;
+    // Set once the user has closed the window: no new command starts, the
+    // running ones finish first.
+    bool windowClosed = false;
 };

@@ -12,9 +12,6 @@
 
 namespace {
 
-// How long SAVE and LOAD stay locked after a click.
-constexpr int kButtonLockMs = 200;
-
 const char kFileError[] = "Cannot read the specified file!";
 
 } // namespace
@@ -24,6 +21,8 @@ void MainWindow::on_toolButton_Save_clicked()
     ui->toolButton_Save->setEnabled(false);
     waitMs(kButtonLockMs);
     ui->toolButton_Save->setEnabled(true);
+    if (windowClosed)
+        return;
 
     const QString fileName =
         QFileDialog::getSaveFileName(this, "SAVE", "./", "file (*.txt *.dat);;allfile (*.*)");
@@ -35,17 +34,20 @@ void MainWindow::on_toolButton_Save_clicked()
     // replaces it only once all of it is on disk: a crash, a full disk or a
     // pulled stick during the pauses below leaves the previous file as it was.
     QSaveFile file(fileName);
+    // In a folder the user may not write to, the temporary file cannot be
+    // made; a file there that the user may write is then written in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
         return;
     }
 
-    // Brings the three lines up to date (and sends them when the port is open).
-    SendData1();
-    SendData2();
-    SendData3();
+    // Builds the three lines from the store as it is now and sends them when
+    // the port is open; the file gets exactly these lines.
+    const SettingsLines lines = sendSettings(false);
 
-    const QByteArray bytes = settingsFileBytes(lineS, lineG, lineH);
+    const QByteArray bytes = settingsFileBytes(QString::fromLatin1(lines.s), QString::fromLatin1(lines.g),
+                                               QString::fromLatin1(lines.h));
     // The bytes sit in the file's buffer until flushed; a failure there (disk
     // full, stick pulled) is not seen by commit(), so flush and check first.
     const bool written = file.write(bytes) == bytes.size() && file.flush();

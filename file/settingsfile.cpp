@@ -26,8 +26,12 @@ QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &
     return s.toLatin1() + g.toLatin1() + h.toLatin1();
 }
 
-LoadReport loadSettingsText(const QString &text, TxSettingsRecord &st)
+LoadReport loadSettingsText(const QString &fileText, TxSettingsRecord &st)
 {
+    // A file touched by an editor may start with a UTF-8 byte-order mark (read
+    // one character per byte); the lines stand after it.
+    static const QString kBom = QString::fromLatin1("\xEF\xBB\xBF");
+    const QString text = fileText.startsWith(kBom) ? fileText.mid(kBom.size()) : fileText;
     LoadReport r{int(text.size()), false, false, false};
     const int n = r.length;
     qDebug("Blength00:%d", n);

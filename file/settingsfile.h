@@ -29,7 +29,8 @@ struct LoadReport {
     bool s, g, h;
 };
 
-// Reads the lines of a settings file's text into st. A line is read only when
+// Reads the lines of a settings file's text into st. A leading UTF-8
+// byte-order mark is skipped: positions count from after it. A line is read only when
 // the text is long enough for it (more than 161 characters for S and G, more
 // than 242 for H) and its first and last letters stand in place; the others
 // leave st alone. Writes the "Blength" lines to the debug log.

@@ -74,6 +74,10 @@ constexpr int kLiveFrameLength = 20;
 constexpr int kSettingsFrameLength = 12;
 constexpr int kAuxFrameLength = 8;
 constexpr int kAuxSeq = 7;
+// The bytes that the length rules never examine: a transmitter may send
+// anything there (we send 0x00, and 0xFE as the AUX frame's end marker).
+constexpr int kSettingsFreeBytes[] = {1};
+constexpr int kAuxFreeBytes[] = {0, 1, 7};
 
 // The 18 settings frame types 0x44..0xAC, in sequence order (1..19 without 7).
 const std::vector<SettingsFrameLayout> &settingsFrameLayouts();

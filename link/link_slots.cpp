@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QEventLoopLocker>
 #include <QtGlobal>
 #include <functional>
 
@@ -8,16 +9,7 @@
 #include "model/txsettings.h"
 #include "ui/mainwindowform.h"
 
-namespace {
-
-// Pause after each settings line, so the transmitter can take it in.
-constexpr int kLinePauseMs = 800;
-// Pause after "RR" while the settings frames come in.
-constexpr int kReadPauseMs = 500;
-// How long a command button stays locked after a click.
-constexpr int kButtonLockMs = 200;
-
-} // namespace
+static void sendBytes(QSerialPort &port, const QByteArray &bytes);
 
 void MainWindow::serialPort_readyRead()
 {
@@ -32,8 +24,7 @@ void MainWindow::serialPort_readyRead()
     });
     Dr_DataSelet();
     FalseSaveData();
-    serialPort.write("WWW");
-    serialPort.flush(); // hand the answer to the device now, not on the next loop turn
+    sendBytes(serialPort, kAckWord); // handed to the device now, not on the next loop turn
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
@@ -41,12 +32,15 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
     return beWord(b, a);
 }
 
-// Hands bytes to the port in one write. A closed port (closed during a pause,
-// or never opened when Save builds the lines) takes nothing.
+// Hands bytes to the port in one write and on to the device at once. A
+// closed port (closed during a pause, or never opened when Save builds the
+// lines) takes nothing.
 static void sendBytes(QSerialPort &port, const QByteArray &bytes)
 {
-    if (port.isOpen())
-        port.write(bytes);
+    if (!port.isOpen())
+        return;
+    port.write(bytes);
+    port.flush();
 }
 
 static void sendLine(QSerialPort &port, const QString &line)
@@ -78,54 +72,66 @@ void MainWindow::SendData3()
     waitMs(kLinePauseMs);
 }
 
-// Locks the button for a moment, then tells whether the port is open
-// (showing the notice when it is not).
-static bool commandMayRun(QAbstractButton *button, const std::function<bool()> &portClosed)
+SettingsLines MainWindow::sendSettings(bool withAck)
+{
+    // Closing the window now does not end the program before the last line.
+    const QEventLoopLocker keepRunning;
+    const quint64 run = ++writeCount;
+    const quint64 link = linkCount;
+    // All three lines come from the store as it is now; edits made during the
+    // pauses stay in the store for the next write.
+    const SettingsLines lines = buildSettingsLines(TxSettings);
+    lineS = QString::fromLatin1(lines.s);
+    lineG = QString::fromLatin1(lines.g);
+    lineH = QString::fromLatin1(lines.h);
+    runSequence(
+        withAck ? writeSequence(lines) : linesSequence(lines),
+        // Stop when the link it started on has closed, or when a newer write
+        // sequence ran in one of the pauses: that one sent a complete, newer
+        // set, and lines of this older one must not follow it.
+        [&] { return link == linkCount && run == writeCount; },
+        [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); }, waitMs);
+    return lines;
+}
+
+bool MainWindow::commandMayRun(QAbstractButton *button)
 {
     button->setEnabled(false);
     waitMs(kButtonLockMs);
     button->setEnabled(true);
-    return !portClosed();
+    // A command whose window was closed during the lock does not start.
+    return !windowClosed && !portClosedNotice();
 }
 
 void MainWindow::on_toolButton_Read_clicked()
 {
-    if (!commandMayRun(ui->toolButton_Read, [this] { return portClosedNotice(); }))
+    if (!commandMayRun(ui->toolButton_Read))
         return;
-    sendBytes(serialPort, "RR");
+    sendBytes(serialPort, kReadWord);
     waitMs(kReadPauseMs);
-}
-
-// The S, G and H lines, 800 ms apart, then the closing "WWW".
-void MainWindow::writeSequence()
-{
-    SendData1();
-    SendData2();
-    SendData3();
-    sendBytes(serialPort, "WWW");
 }
 
 void MainWindow::on_toolButton_Send_clicked()
 {
-    if (!commandMayRun(ui->toolButton_Send, [this] { return portClosedNotice(); }))
+    if (!commandMayRun(ui->toolButton_Send))
         return;
-    writeSequence();
+    sendSettings(true);
 }
 
 void MainWindow::on_toolButton_Reset_clicked()
 {
-    if (!commandMayRun(ui->toolButton_Reset, [this] { return portClosedNotice(); }))
+    if (!commandMayRun(ui->toolButton_Reset))
         return;
     RestData();
     RestData2();
-    writeSequence();
+    sendSettings(true);
 }
 
 void MainWindow::on_pushButton_Reset2_clicked()
 {
-    if (!commandMayRun(ui->pushButton_Reset2, [this] { return portClosedNotice(); }))
+    if (!commandMayRun(ui->pushButton_Reset2))
         return;
     RestData();
     RestData2();
-    writeSequence();
+    sendSettings(true);
 }

@@ -42,7 +42,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption splitOpt("split", "Split every write in two, a few milliseconds apart.");
     const QCommandLineOption joinOpt("join", "Send every two frames in one write.");
     const QCommandLineOption garbageOpt("garbage", "Send a burst of random bytes before every write.");
-    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt});
+    const QCommandLineOption freeOpt("random-free-bytes",
+                                     "Fill the bytes of settings and AUX frames that carry nothing with "
+                                     "random values (use without --split and --join).");
+    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt});
     parser.process(app);
 
     bool ok = false;
@@ -61,6 +64,7 @@ int main(int argc, char *argv[])
     tx.setSplitFrames(parser.isSet(splitOpt));
     tx.setJoinFrames(parser.isSet(joinOpt));
     tx.setGarbage(parser.isSet(garbageOpt));
+    tx.setRandomFreeBytes(parser.isSet(freeOpt));
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {

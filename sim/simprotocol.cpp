@@ -136,6 +136,18 @@ int takeSimTokens(QByteArray &buffer, std::vector<SimToken> &out)
     return skipped;
 }
 
+void randomizeFreeBytes(QByteArray &frame, QRandomGenerator &random)
+{
+    const auto fill = [&](const auto &positions) {
+        for (int p : positions)
+            frame[p] = char(random.bounded(256));
+    };
+    if (frame.size() == kSettingsFrameLength)
+        fill(kSettingsFreeBytes);
+    else if (frame.size() == kAuxFrameLength)
+        fill(kAuxFreeBytes);
+}
+
 std::vector<QByteArray> settingsDump(const TxSettingsRecord &s, const TxLiveDataRecord &d)
 {
     std::vector<QByteArray> frames;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRandomGenerator>
 #include <QString>
 #include <vector>
 
@@ -30,6 +31,10 @@ QString simTokenName(const SimToken &t);
 // its head and its fixed tail, 81 bytes in all; when the tail does not match,
 // only the letter is dropped and the rest is scanned again.
 int takeSimTokens(QByteArray &buffer, std::vector<SimToken> &out);
+
+// Fills the free bytes of a settings or AUX frame (the bytes the decoder
+// does not examine in a chunk of its own) with random values.
+void randomizeFreeBytes(QByteArray &frame, QRandomGenerator &random);
 
 // The answer to "RR": the 18 settings frames and the AUX frame, in sequence
 // order 1..19 (AUX as number 7), built from the transmitter's model.

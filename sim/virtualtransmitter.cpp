@@ -174,6 +174,9 @@ void VirtualTransmitter::handle(const SimToken &t)
         break;
     case SimTokenKind::ReadRequest:
         dump = settingsDump(model, live);
+        if (randomFree)
+            for (QByteArray &frame : dump)
+                randomizeFreeBytes(frame, random);
         dumpNext = 0;
         dumpTimer.start(settingsIntervalMs);
         break;

@@ -69,6 +69,10 @@ public:
     // A burst of 1..maxBytes random bytes goes out (as a write of its own)
     // before every write.
     void setGarbage(bool on, int maxBytes = 10);
+    // The free bytes of every settings and AUX frame (settings byte 1, AUX
+    // bytes 0, 1 and 7) carry random values instead of 0x00 and the AUX end
+    // marker. Each frame must then reach the tool as a chunk of its own.
+    void setRandomFreeBytes(bool on) { randomFree = on; }
     // The pause between the parts of a split write and after a garbage burst.
     void setFaultGap(int ms) { faultGapMs = qMax(1, ms); }
     void setSeed(quint32 seed) { random.seed(seed); }
@@ -151,6 +155,7 @@ private:
     int splitAt = 0;
     bool join = false;
     bool garbage = false;
+    bool randomFree = false;
     int garbageMax = 10;
     int faultGapMs = 8;
     QRandomGenerator random{20240521u};

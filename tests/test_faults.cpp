@@ -211,25 +211,6 @@ bool closedPortWritten(const LogCatcher &log)
     return log.contains("device not open") || log.contains("not open");
 }
 
-// Accepts the next file dialog with the given name.
-void answerFileDialog(const QString &path)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            auto *d = qobject_cast<QFileDialog *>(top);
-            if (!d || !d->isVisible())
-                continue;
-            d->selectFile(path);
-            static_cast<QDialog *>(d)->accept(); // QFileDialog::accept, as the dialog's own button
-            poll->deleteLater();
-            return;
-        }
-    });
-    poll->start();
-}
-
 int envSeconds(const char *name, int fallback)
 {
     bool ok = false;
@@ -488,7 +469,7 @@ void TestFaults::deviceVanishing()
         ui->toolButton_Reset->click();
         break;
     case Command::Save:
-        answerFileDialog(file);
+        answerNextFileDialog(file);
         ui->toolButton_Save->click();
         break;
     }

@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <csignal>
 #include <functional>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -258,6 +259,7 @@ private slots:
     void unwritablePath_data();
     void unwritablePath();
     void saveKeepsOldFileUntilComplete();
+    void saveInFolderWithoutWriteAccess();
     void failedWriteKeepsOldFile();
     void saveWritesAfterTheLines_data();
     void saveWritesAfterTheLines();
@@ -313,6 +315,12 @@ void TestFile::loadText_data()
     row("lines in the wrong order", G + S + H, false, false, true);
     row("no letters at all", QByteArray(243, '7'), false, false, false);
     row("lower-case hex digits", lowerHexDigits(all), true, true, true);
+    // An editor's UTF-8 byte-order mark in front: positions count after it.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QTest::newRow("byte-order mark in front")
+        << bom + all << true << true << true << logOf(243, true, true, true);
+    QTest::newRow("byte-order mark after the S line")
+        << S + bom + G + H << true << false << false << logOf(246, true, false, false);
 }
 
 // Which lines a text loads, what they change, and what the log says.
@@ -330,7 +338,7 @@ void TestFile::loadText()
     LogCatcher catcher;
     const LoadReport r = loadSettingsText(QString::fromLatin1(text), st);
 
-    QCOMPARE(r.length, int(text.size()));
+    QCOMPARE(r.length, int(text.size()) - (text.startsWith("\xEF\xBB\xBF") ? 3 : 0));
     QCOMPARE(r.s, s);
     QCOMPARE(r.g, g);
     QCOMPARE(r.h, h);
@@ -845,6 +853,45 @@ void TestFile::saveKeepsOldFileUntilComplete()
     QCOMPARE(seenOther, 0);
     QCOMPARE(fileContent(path), QByteArray(kFactoryS) + kFactoryG + kFactoryH);
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList("model.txt"));
+}
+
+// A writable file in a folder where no temporary file can be made is written
+// in place rather than refused.
+void TestFile::saveInFolderWithoutWriteAccess()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("locked");
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + "/model.txt";
+    QVERIFY(writeFile(path, fileOf(markerSettings())));
+    // The folder may be read but not written, the file written by anyone.
+    // Root passes every such check, so the test then acts as "nobody" for
+    // file access (setfsuid) while it saves.
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(folder, readOnly));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ::setfsuid(65534);
+    const bool createRefused = !QFile(folder + "/probe").open(QIODevice::WriteOnly);
+    MainWindow w;
+    QMetaObject::invokeMethod(&w, "RestData", Qt::DirectConnection);
+    QMetaObject::invokeMethod(&w, "RestData2", Qt::DirectConnection);
+    UserAtDialogs user;
+    user.answers << path;
+    click(w, "toolButton_Save");
+    const QByteArray saved = fileContent(path);
+    if (root)
+        ::setfsuid(0);
+    const QStringList entries = QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    QVERIFY(QFile::setPermissions(folder, readOnly | QFile::WriteOwner));
+    QVERIFY(createRefused);
+    QCOMPARE(user.boxTexts(), QStringList());
+    QCOMPARE(saved, QByteArray(kFactoryS) + kFactoryG + kFactoryH);
+    QCOMPARE(entries, QStringList("model.txt"));
 }
 
 // A disk that fills up while the file is written: the user is told, and the

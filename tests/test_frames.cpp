@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "model/txsettings.h"
+#include "support/reference_decoder.h"
 #include "support/stores.h"
 
 namespace {
@@ -556,6 +557,97 @@ private slots:
         QCOMPARE(int(f.frames.size()), frames);
         for (int p = 0; p < 7; ++p)
             QCOMPARE(f.st.s.thcure[p], -7777); // never frame 17
+    }
+
+    // Any frame the transmitter may send, as a chunk of its own, decodes
+    // exactly as the length rules say: every byte random except the ones the
+    // rules name (so free bytes may hold 0xFE, 0x18, 0xAA...).
+    void oneFramePerChunkMatchesReference_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {1u, 2u, 3u, 4u})
+            QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+    }
+    void oneFramePerChunkMatchesReference()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator g(seed);
+        const auto &layouts = settingsFrameLayouts();
+        Feed f;
+        Store ref;
+        for (int n = 0; n < 3000; ++n) {
+            const int kind = int(g.bounded(4));
+            QByteArray c(kind == 0 ? 20 : kind == 3 ? 8 : 12, '\0');
+            for (char &b : c)
+                b = char(g.bounded(256));
+            if (kind == 0) {
+                c[0] = char(0xFE);
+                c[1] = char(g.bounded(2) ? 0x18 : 0x19);
+            } else if (kind == 3) {
+                c[2] = char(0xAA);
+            } else {
+                c[0] = c[11] = char(0xFE);
+                if (kind == 1) // mostly known types, now and then any byte
+                    c[2] = char(layouts[g.bounded(int(layouts.size()))].type);
+            }
+            f(c);
+            QVERIFY(referenceDecode(c, ref.s, ref.d));
+            QVERIFY2(f.st == ref, qPrintable(QString("chunk %1: %2").arg(n).arg(QString(c.toHex(' ')))));
+            QVERIFY(f.pending().isEmpty());
+        }
+    }
+
+    // Frames with their markers in place, as the virtual transmitter sends
+    // them, end with the same store however the bytes are cut and joined -
+    // unless a piece is itself a frame by the length rules, which the rules
+    // then decode as that frame.
+    void anySplitOrJoinEndsTheSame_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {5u, 6u, 7u, 8u})
+            QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+    }
+    void anySplitOrJoinEndsTheSame()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator g(seed);
+        std::vector<QByteArray> frames;
+        for (int k = 0; k < 6; ++k)
+            for (const Sample &smp : samples(seed * 100 + quint32(k)))
+                frames.push_back(smp.frame);
+        std::shuffle(frames.begin(), frames.end(), g);
+        Feed want;
+        QByteArray stream;
+        std::vector<int> starts;
+        for (const QByteArray &fr : frames) {
+            want(fr);
+            starts.push_back(stream.size());
+            stream += fr;
+        }
+        int tried = 0;
+        for (int round = 0; round < 300; ++round) {
+            std::vector<QByteArray> chunks;
+            bool pieceIsFrame = false;
+            for (int at = 0; at < stream.size();) {
+                const int len = qMin(int(g.bounded(1, 45)), int(stream.size()) - at);
+                const QByteArray piece = stream.mid(at, len);
+                const bool aligned = std::find(starts.begin(), starts.end(), at) != starts.end();
+                if (classifyFrame(piece, 0, Framing::Chunk) != FrameMatch::None &&
+                    !(aligned && std::find(frames.begin(), frames.end(), piece) != frames.end()))
+                    pieceIsFrame = true;
+                chunks.push_back(piece);
+                at += len;
+            }
+            if (pieceIsFrame)
+                continue;
+            ++tried;
+            Feed f;
+            for (const QByteArray &c : chunks)
+                f(c);
+            QVERIFY2(f.st == want.st, qPrintable(QString("round %1").arg(round)));
+            QCOMPARE(int(f.frames.size()), int(frames.size()));
+        }
+        QVERIFY(tried > 200);
     }
 
     // Whatever arrives, little is kept, and a good frame after it still decodes.

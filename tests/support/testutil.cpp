@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
@@ -119,4 +121,22 @@ bool LogCatcher::contains(const QString &part) const
         if (m.contains(part))
             return true;
     return false;
+}
+
+void answerNextFileDialog(const QString &path)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible())
+            return;
+        if (QLineEdit *edit = d->findChild<QLineEdit *>("fileNameEdit"))
+            edit->setText(path);
+        else
+            d->selectFile(path);
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        poll->deleteLater();
+    });
+    poll->start();
 }

@@ -46,6 +46,11 @@ void setTestPorts(const QStringList &ports);
 // Clicks the open/close button of the window (whatever it reads).
 void clickOpen(MainWindow &w);
 
+// Answers the next file dialog that opens with `path`, typed into its name
+// field as a user would (selectFile() is ignored while that field has the
+// focus), then accepted from the dialog's own loop.
+void answerNextFileDialog(const QString &path);
+
 // Every message the Qt log receives while it lives.
 class LogCatcher
 {
