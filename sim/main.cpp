@@ -43,6 +43,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption joinOpt("join", "Send every two frames in one write.");
     const QCommandLineOption garbageOpt("garbage", "Send a burst of random bytes before every write.");
     parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt});
+    const QCommandLineOption alterOpt("alter-on-write",
+                                      "Change one setting (the CH3 sub-trim, by 7) after every write, so a "
+                                      "check after writing has something to find.");
+    parser.addOption(alterOpt);
     parser.process(app);
 
     bool ok = false;
@@ -61,6 +65,7 @@ int main(int argc, char *argv[])
     tx.setSplitFrames(parser.isSet(splitOpt));
     tx.setJoinFrames(parser.isSet(joinOpt));
     tx.setGarbage(parser.isSet(garbageOpt));
+    tx.setAlterOnWrite(parser.isSet(alterOpt));
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {
