@@ -19,15 +19,7 @@
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
-#if __has_include("model/catalogue.h")
 #include "model/catalogue.h"
-#else
-// Until the settings catalogue lands: no captions, differences unnamed.
-inline QStringList settingDifferences(const TxSettingsRecord &a, const TxSettingsRecord &b, bool)
-{
-    return a == b ? QStringList() : QStringList{"(settings differ)"};
-}
-#endif
 #include "ui/telemetry.h"
 
 namespace {
@@ -331,8 +323,10 @@ int runWrite(const QStringList &args)
         std::printf("%s\n", qPrintable(d));
     std::fflush(stdout);
     if (!diffs.isEmpty()) {
-        std::fprintf(stderr, "txctl: verify: %d setting%s on the transmitter differ%s from the file\n",
-                     int(diffs.size()), diffs.size() == 1 ? "" : "s", diffs.size() == 1 ? "s" : "");
+        std::fprintf(
+            stderr,
+            "txctl: verify: %d setting%s on the transmitter differ%s from the file (file -> transmitter)\n",
+            int(diffs.size()), diffs.size() == 1 ? "" : "s", diffs.size() == 1 ? "s" : "");
         return kExitDiffers;
     }
     progress(quiet, "verified: the transmitter holds what was written");

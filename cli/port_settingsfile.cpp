@@ -9,6 +9,7 @@
 #include "link/lines.h"
 #include "link/sequences.h"
 #include "model/bindings.h"
+#include "model/catalogue.h"
 #include "model/validation.h"
 
 namespace {
@@ -19,30 +20,6 @@ const LineKind kLineKinds[3] = {LineKind::S, LineKind::G, LineKind::H};
 QString ruleName(const ValidationRule &r)
 {
     return QString::fromStdString(std::visit([](const auto &rule) { return rule.name; }, r));
-}
-
-// The field of the store that line `kind` carries at `pos`, found by changing
-// each checked field in turn and seeing which one moves that character.
-QString fieldAt(LineKind kind, int pos, const TxSettingsRecord &s)
-{
-    TxSettingsRecord base = s;
-    buildSettingsLines(base); // the tenths follow the volts
-    const QByteArray line = buildLine(kind, base);
-    for (const ValidationRule &r : validationRules()) {
-        TxSettingsRecord changed = base;
-        if (const auto *ir = std::get_if<IntRule>(&r)) {
-            int &v = ir->field(changed);
-            v = v != ir->lower ? ir->lower : ir->upper;
-        } else {
-            const auto &vr = std::get<VoltRule>(r);
-            double &v = vr.field(changed);
-            v = v != 0.0 ? 0.0 : vr.upper;
-        }
-        buildSettingsLines(changed); // the tenths follow the volts
-        if (buildLine(kind, changed).at(pos) != line.at(pos))
-            return ruleName(r);
-    }
-    return "fixed text";
 }
 
 QString rangeText(const ValidationRule &r)
@@ -58,6 +35,55 @@ QString valueText(const ValidationRule &r, const TxSettingsRecord &s)
     if (const auto *ir = std::get_if<IntRule>(&r))
         return QString::number(ir->field(copy));
     return QString::number(std::get<VoltRule>(r).field(copy), 'f', 1);
+}
+
+// The catalogue's row of a validation rule, or nullptr for a derived field
+// that the catalogue leaves out (the D/R edit values).
+const SettingInfo *rowOfRule(const QString &rule)
+{
+    for (const SettingInfo &info : settingsCatalogue())
+        if (settingRuleNames(info).contains(rule))
+            return &info;
+    return nullptr;
+}
+
+// The setting that line `kind` carries at `pos`, found by changing each
+// setting in turn and seeing which one moves that character.
+QString settingAt(LineKind kind, int pos, const TxSettingsRecord &s)
+{
+    TxSettingsRecord base = s;
+    buildSettingsLines(base); // the tenths follow the volts
+    const QByteArray line = buildLine(kind, base);
+    auto moves = [&](TxSettingsRecord &changed) {
+        buildSettingsLines(changed);
+        return buildLine(kind, changed).at(pos) != line.at(pos);
+    };
+    for (const SettingInfo &info : settingsCatalogue()) {
+        TxSettingsRecord changed = base;
+        const int v = settingValue(info, changed);
+        setSettingValue(info, changed, v != info.lower ? info.lower : info.upper);
+        if (moves(changed))
+            return info.path();
+    }
+    for (const IntRule &r : intRules()) {
+        TxSettingsRecord changed = base;
+        int &v = r.field(changed);
+        v = v != r.lower ? r.lower : r.upper;
+        if (moves(changed))
+            return QString::fromStdString(r.name) + ", which must match the D/R channel's own value";
+    }
+    return "fixed text";
+}
+
+// "BASIC / SUB-TRIM / CH4 = -120 % (allowed -100..100 %)" for a rule whose
+// field validation would change.
+QString outOfRangeText(const ValidationRule &r, const TxSettingsRecord &asRead)
+{
+    const QString name = ruleName(r);
+    if (const SettingInfo *info = rowOfRule(name))
+        return QString("%1 = %2 (allowed %3)")
+            .arg(info->path(), settingValueText(*info, settingValue(*info, asRead)), settingRangeText(*info));
+    return QString("%1 = %2 (allowed %3)").arg(name, valueText(r, asRead), rangeText(r));
 }
 
 } // namespace
@@ -101,11 +127,10 @@ bool loadSettingsBytesWhole(const QByteArray &bytes, const QString &name, TxSett
     const TxSettingsRecord asRead = s;
     validateSettings(s);
     QStringList outOfRange;
-    for (const ValidationRule &r : validationRules()) {
+    for (const ValidationRule &r : validationRules())
         if (valueText(r, asRead) != valueText(r, s))
-            outOfRange
-                << QString("%1 = %2 (allowed %3)").arg(ruleName(r), valueText(r, asRead), rangeText(r));
-    }
+            outOfRange << outOfRangeText(r, asRead);
+    outOfRange.removeDuplicates(); // the volts and the tenths of one alarm
     if (!outOfRange.isEmpty()) {
         *error = QString("%1: value out of range, the window would change it: %2")
                      .arg(name, outOfRange.join(", "));
@@ -130,7 +155,7 @@ bool loadSettingsBytesWhole(const QByteArray &bytes, const QString &name, TxSett
                                           : QString("position %1").arg(pos);
         *error = QString("%1: %2 line %3: \"%4\" does not load as written (%5; it would go out as \"%6\")")
                      .arg(name, kLineNames[line], where, text.mid(p, end - p),
-                          fieldAt(kLineKinds[line], pos, s), QString::fromLatin1(sent.mid(p, end - p)));
+                          settingAt(kLineKinds[line], pos, s), QString::fromLatin1(sent.mid(p, end - p)));
         return false;
     }
 
@@ -145,11 +170,13 @@ bool loadSettingsFileWhole(const QString &path, TxSettingsRecord &settings, QStr
         *error = QString("%1: cannot open: %2").arg(path, file.errorString());
         return false;
     }
-    // One byte more than a settings file tells "too long" apart; the bound
-    // keeps a device node or a huge file from filling memory.
-    const QByteArray bytes = file.read(kSettingsFileLength + 1);
-    if (bytes.size() > kSettingsFileLength) {
-        *error = QString("%1: not a settings file: longer than %2 bytes").arg(path).arg(kSettingsFileLength);
+    // The bound keeps a device node or a huge file from filling memory.
+    const QByteArray bytes = file.read(kSettingsReadLimit + 1);
+    if (bytes.size() > kSettingsReadLimit) {
+        *error = QString("%1: not a settings file: more than %2 bytes, a settings file has exactly %3")
+                     .arg(path)
+                     .arg(kSettingsReadLimit)
+                     .arg(kSettingsFileLength);
         return false;
     }
     return loadSettingsBytesWhole(bytes, path, settings, error);
