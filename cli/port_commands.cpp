@@ -69,19 +69,34 @@ private:
     QString last;
 };
 
+// Text broken into lines of at most `width` characters at spaces.
+QString wrapped(const QString &text, int width)
+{
+    QString out, line;
+    for (const QString &word : text.split(' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            out += line + '\n';
+            line.clear();
+        }
+        line += (line.isEmpty() ? "" : " ") + word;
+    }
+    return out + line + '\n';
+}
+
 // Parses a command's arguments. Returns -1 to go on, or the exit status when
 // the command is done (--help printed, or a usage error reported).
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const char *usage, int positionals)
+int parseCommand(QCommandLineParser &parser, const QStringList &args, const char *usage,
+                 const char *description, int positionals)
 {
-    parser.addHelpOption();
+    parser.addOption({{"h", "help"}, "Show this help."});
     parser.addOption({{"q", "quiet"}, "No progress on standard error."});
     if (!parser.parse(args))
         return failWith(QString("%1 (txctl %2 --help)").arg(parser.errorText(), args.value(0)));
     if (parser.isSet("help")) {
         // The parser's own usage line names the program only.
-        QString help = parser.helpText();
-        help = help.mid(help.indexOf('\n') + 1);
-        std::printf("Usage: txctl %s\n%s", usage, qPrintable(help));
+        const QString help = parser.helpText();
+        std::printf("Usage: txctl %s\n%s\n%s", usage, qPrintable(wrapped(QString::fromUtf8(description), 78)),
+                    qPrintable(help.mid(help.indexOf("\n\n") + 2)));
         return kExitOk;
     }
     if (parser.positionalArguments().size() != positionals)
@@ -165,9 +180,10 @@ QString interruptedWriteNote(int sent, int total)
 int runPorts(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Lists the serial ports: name, description, manufacturer, VID:PID, "
-                                     "serial number. A port you may not open is marked.");
-    const int done = parseCommand(parser, args, "ports", 0);
+    const int done = parseCommand(parser, args, "ports",
+                                  "Lists the serial ports: name, description, manufacturer, VID:PID, "
+                                  "serial number. A port you may not open is marked.",
+                                  0);
     if (done >= 0)
         return done;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
@@ -209,14 +225,15 @@ int runPorts(const QStringList &args)
 int runRead(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
-        "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
-        "output).");
     parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
     parser.addOption({{"o", "output"}, "The settings file to write.", "FILE"});
     parser.addOption(kTimeoutOption);
-    const int done = parseCommand(parser, args, "read PORT -o FILE", 1);
+    const int done = parseCommand(
+        parser, args, "read PORT -o FILE",
+        "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
+        "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
+        "output).",
+        1);
     if (done >= 0)
         return done;
     const bool quiet = parser.isSet("quiet");
@@ -270,15 +287,16 @@ int runRead(const QStringList &args)
 int runWrite(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Writes a settings file to the transmitter on PORT, as the window's WRITE does after LOAD. A file "
-        "that does not load whole is refused and nothing is sent. --verify reads the settings back and "
-        "lists every setting that differs (exit status 1).");
     parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
     parser.addPositionalArgument("FILE", "The settings file (243 bytes, as SAVE or txctl read write it).");
     parser.addOption({"verify", "Read the settings back afterwards and compare."});
     parser.addOption(kTimeoutOption);
-    const int done = parseCommand(parser, args, "write PORT FILE [--verify]", 2);
+    const int done = parseCommand(
+        parser, args, "write PORT FILE [--verify]",
+        "Writes a settings file to the transmitter on PORT, as the window's WRITE does after LOAD. A file "
+        "that does not load whole is refused and nothing is sent. --verify reads the settings back and "
+        "lists every setting that differs (exit status 1).",
+        2);
     if (done >= 0)
         return done;
     const bool quiet = parser.isSet("quiet");
@@ -350,13 +368,13 @@ bool confirmOnTerminal(const QString &question)
 int runReset(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Resets the transmitter on PORT to the factory settings, as the window's "
-        "RESET does. Asks first on a terminal; --yes skips the question (and is "
-        "needed without a terminal).");
     parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
     parser.addOption({"yes", "Do not ask."});
-    const int done = parseCommand(parser, args, "reset PORT [--yes]", 1);
+    const int done = parseCommand(parser, args, "reset PORT [--yes]",
+                                  "Resets the transmitter on PORT to the factory settings, as the window's "
+                                  "RESET does. Asks first on a terminal; --yes skips the question (and is "
+                                  "needed without a terminal).",
+                                  1);
     if (done >= 0)
         return done;
     const bool quiet = parser.isSet("quiet");
@@ -443,16 +461,17 @@ QStringList screenLines(const TxLiveDataRecord &d, double seconds)
 int runMonitor(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Shows the eight servo outputs and the telemetry of the transmitter on PORT ten times a second, "
-        "until Ctrl-C or --seconds. --csv records one row per refresh. Without a terminal the rows go to "
-        "standard output (unless --csv is given).");
     parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
     parser.addOption({"csv", "Record to FILE: time_s, CH1..CH8, TX_V, RX_V, EXT_V, RSSI_dBm.", "FILE"});
     parser.addOption({"seconds", "End after N seconds.", "N"});
     parser.addOption({"timeout", "Wait at most SECONDS for the first live frame (default 5).", "SECONDS",
                       QString::number(kDefaultTimeoutS)});
-    const int done = parseCommand(parser, args, "monitor PORT [--csv FILE] [--seconds N]", 1);
+    const int done = parseCommand(
+        parser, args, "monitor PORT [--csv FILE] [--seconds N]",
+        "Shows the eight servo outputs and the telemetry of the transmitter on PORT ten times a second, "
+        "until Ctrl-C or --seconds. --csv records one row per refresh. Without a terminal the rows go to "
+        "standard output (unless --csv is given).",
+        1);
     if (done >= 0)
         return done;
     const bool quiet = parser.isSet("quiet");
