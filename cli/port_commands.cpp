@@ -255,6 +255,7 @@ int runRead(const QStringList &args)
     QString error;
     if (!link.open(parser.positionalArguments().at(0), &error))
         return failWith(error);
+    waitMs(kButtonLockMs); // "RR" never follows "OK" sooner in the window
     const bool ok = readWithProgress(link, timeout, quiet, &error);
     if (interruptRequested())
         return interrupted(link, "nothing written");
@@ -617,6 +618,7 @@ bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, T
     PortLink link;
     if (!link.open(port, error))
         return false;
+    waitMs(kButtonLockMs);
     const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
     if (interruptRequested()) {
         // Nothing has been written by the caller yet: close cleanly and end

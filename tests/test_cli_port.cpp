@@ -41,10 +41,14 @@ struct Wire {
     }
 };
 
+using Responder = std::function<void(const QByteArray &wire, PtyPair &pty)>;
+
 // Runs txctl with args, the event loop turning (for a transmitter in this
 // process) and a bare pty read along the way. `interruptAt`: once that many
-// bytes arrived on the pty, txctl gets SIGINT.
-Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr, int interruptAt = -1)
+// bytes arrived on the pty, txctl gets SIGINT. `respond` is called after
+// every piece that arrives on the pty.
+Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr, int interruptAt = -1,
+          const Responder &respond = {})
 {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + "/txctl", args);
@@ -61,6 +65,8 @@ Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr,
             if (!got.isEmpty() && wire) {
                 wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
                 wire->bytes += got;
+                if (respond)
+                    respond(wire->bytes, *pty);
             }
             if (wire && interruptAt >= 0 && !interrupted && wire->bytes.size() >= interruptAt) {
                 ::kill(pid_t(p.processId()), SIGINT);
@@ -149,6 +155,8 @@ private slots:
     }
     void readGivesTheWindowsFile_data();
     void readGivesTheWindowsFile();
+    void readAsksAgainForMissingFrames_data();
+    void readAsksAgainForMissingFrames();
     void writeAndResetPutTheWindowsBytesOnTheWire_data();
     void writeAndResetPutTheWindowsBytesOnTheWire();
     void verifyCatchesAChangedValue_data();
@@ -190,6 +198,53 @@ void TestCliPort::readGivesTheWindowsFile()
     QCOMPARE(said.last(), QString("DIS"));
     QVERIFY(said.contains("RR"));
     QVERIFY(tx.receivedCount("WWW") >= 19); // one answer per received chunk
+}
+
+void TestCliPort::readAsksAgainForMissingFrames_data()
+{
+    QTest::addColumn<int>("lostDumps"); // how many answers to "RR" lack frame 12
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("frame 12 lost once") << 1 << 0 << "";
+    QTest::newRow("frame 12 never comes") << 100 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
+}
+
+// A transmitter played by the test on a bare pty: each "RR" is answered with
+// the settings frames, frame 12 left out of the first `lostDumps` answers.
+void TestCliPort::readAsksAgainForMissingFrames()
+{
+    QFETCH(int, lostDumps);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    const QString out = dir.filePath("model.txt");
+    QRandomGenerator g(5);
+    const TxSettingsRecord model = randomInRangeSettings(g);
+    int answered = 0;
+    auto respond = [&](const QByteArray &wire, PtyPair &p) {
+        for (; answered < wire.count("RR"); ++answered) {
+            const std::vector<QByteArray> dump = settingsDump(model, startLiveData());
+            for (size_t i = 0; i < dump.size(); ++i)
+                if (i + 1 != 12 || answered >= lostDumps)
+                    p.write(dump[i]);
+        }
+    };
+
+    Wire wire;
+    const Run r = txctl({"read", pty.slavePath(), "-o", out, "--timeout", "1.5"}, &pty, &wire, -1, respond);
+    QCOMPARE(r.status, status);
+    QVERIFY(wire.bytes.startsWith("OKRR") && wire.bytes.endsWith("DIS"));
+    if (status == 0) {
+        QCOMPARE(int(wire.bytes.count("RR")), 2);
+        QCOMPARE(readFile(out), windowSaveAfterRead(model));
+    } else {
+        QVERIFY(wire.bytes.count("RR") >= 2 &&
+                wire.bytes.count("RR") <= 4); // asked again, a bounded number of times
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+    }
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
