@@ -132,10 +132,10 @@ bool loadSettingsFileStrict(const QString &path, const QByteArray &bytes, TxSett
             ++end;
         const QString found = QString::fromLatin1(bytes.mid(i, end - i + 1));
         const QString range = end > i ? QString("bytes %1-%2").arg(i).arg(end) : QString("byte %1").arg(i);
+        const QString holds = range + (end > i ? " hold" : " holds");
         if (owner.isEmpty())
-            *error =
-                QString("%1: not a settings file as SAVE writes it: %2 hold \"%3\" where the file has \"%4\"")
-                    .arg(path, range, found, QString::fromLatin1(canonical.mid(i, end - i + 1)));
+            *error = QString("%1: not a settings file as SAVE writes it: %2 \"%3\" where the file has \"%4\"")
+                         .arg(path, holds, found, QString::fromLatin1(canonical.mid(i, end - i + 1)));
         else
             *error = QString("%1: %2 (%3, \"%4\") is not a value as SAVE writes it")
                          .arg(path, owner, range, found);

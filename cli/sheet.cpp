@@ -280,8 +280,7 @@ Block heading(const SheetHeading &h)
         from += QString("    TX Version: %1").arg(h.txVersion);
     addText(b.page, SheetText::Line, QRectF(0, 21, kSheetWidth, 13), from, Qt::AlignLeft | Qt::AlignVCenter);
     addText(b.page, SheetText::Small, QRectF(0, 34, kSheetWidth, 11),
-            "Printed " + h.printed.toString("yyyy-MM-dd HH:mm") +
-                (h.printed.timeSpec() == Qt::UTC ? " UTC" : "") + " by " + h.program,
+            "Printed " + h.printed.toString("yyyy-MM-dd HH:mm t") + " by " + h.program,
             Qt::AlignLeft | Qt::AlignVCenter);
     b.page.rules.push_back(QLineF(0, 48, kSheetWidth, 48));
     b.height = 48 + kGap;
