@@ -22,6 +22,7 @@ private slots:
     void badDocumentsAreRefused();
     void valuesAFileCannotHold_data();
     void valuesAFileCannotHold();
+    void everyKeyIsDocumented();
 };
 
 namespace {
@@ -205,6 +206,16 @@ void TestJson::valuesAFileCannotHold()
         QCOMPARE(problem, QString());
     else
         QVERIFY2(problem.contains("\"" + key + "\"") && problem.contains(message), qPrintable(problem));
+}
+
+void TestJson::everyKeyIsDocumented()
+{
+    QFile doc(QFINDTESTDATA("../docs/settings-json.md"));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    QCOMPARE(text.count("\n| `"), int(settingsCatalogue().size()));
+    for (const SettingInfo &info : settingsCatalogue())
+        QVERIFY2(text.contains("\n| `" + info.key + "` | " + info.path() + " | "), qPrintable(info.key));
 }
 
 QTEST_MAIN(TestJson)
