@@ -51,7 +51,7 @@ Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr,
           const Responder &respond = {})
 {
     QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + "/txctl", args);
+    p.start(QStringLiteral(TXCTL_PATH), args);
     Run r;
     if (!p.waitForStarted(10000))
         return r;
@@ -150,7 +150,7 @@ class TestCliPort : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + "/txctl"));
+        QVERIFY(QFile::exists(QStringLiteral(TXCTL_PATH)));
         QLoggingCategory::setFilterRules("txsim.info=false\ndefault.debug=false");
     }
     void readGivesTheWindowsFile_data();
