@@ -1,13 +1,161 @@
+// The commands that work on settings files and JSON documents: show, diff,
+// export, import (and sheet, in cli/sheet_command.cpp).
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <cstdio>
+
 #include "cli/cli.h"
+#include "cli/file_source.h"
+#include "cli/sheet.h"
+#include "file/settingsjson.h"
+#include "link/sequences.h"
+#include "model/catalogue.h"
+
+namespace {
+
+void printOut(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// Every setting under its page and group, captions in one column.
+QByteArray showText(const TxSettingsRecord &s)
+{
+    int width = 0;
+    for (const SettingInfo &info : settingsCatalogue())
+        width = std::max(width, int(info.caption.size()));
+    QString out, page, group;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        if (info.page != page) {
+            page = info.page;
+            group.clear();
+            out += (out.isEmpty() ? "" : "\n") + page + "\n";
+        }
+        if (info.group != group) {
+            group = info.group;
+            out += "  " + group + "\n";
+        }
+        out += "    " + info.caption.leftJustified(width + 2) + settingValueText(info, s) + "\n";
+    }
+    return out.toUtf8();
+}
+
+int runShow(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("SOURCE", "A settings file, a JSON document made by export, or a port.");
+    const QCommandLineOption json("json", "Print the JSON document instead (as export does).");
+    parser.addOption(json);
+    const int done = parseCommand(parser, args, "show [-q] [--json] SOURCE",
+                                  "Shows every setting by page, group and caption, with its value in the "
+                                  "window's words and units.",
+                                  1);
+    if (done >= 0)
+        return done;
+    TxSettingsRecord s;
+    QString error;
+    if (!loadSource(parser.positionalArguments().at(0), parser.isSet("quiet"), s, &error))
+        return failWith(error);
+    printOut(parser.isSet(json) ? settingsToJson(s) : showText(s));
+    return kExitOk;
+}
+
+int runDiff(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("A", "A settings file, a JSON document or a port.");
+    parser.addPositionalArgument("B", "Another one.");
+    const int done = parseCommand(parser, args, "diff [-q] A B",
+                                  "Prints one line per setting whose value differs between A and B, as\n"
+                                  "\"BASIC / SUB-TRIM / CH3: 0 -> 7\". Exit status 0 when they are equal,\n"
+                                  "1 when they differ, 2 on an error.",
+                                  2);
+    if (done >= 0)
+        return done;
+    const bool quiet = parser.isSet("quiet");
+    TxSettingsRecord a, b;
+    QString error;
+    if (!loadSource(parser.positionalArguments().at(0), quiet, a, &error) ||
+        !loadSource(parser.positionalArguments().at(1), quiet, b, &error))
+        return failWith(error);
+    const QStringList lines = settingDifferences(a, b);
+    for (const QString &line : lines)
+        printOut((line + "\n").toUtf8());
+    return lines.isEmpty() ? kExitOk : kExitDiffers;
+}
+
+int runExport(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("SOURCE", "A settings file (or a port, or a JSON document).");
+    const QCommandLineOption output({"o", "output"}, "Write the document to FILE instead of standard output.",
+                                    "FILE");
+    parser.addOption(output);
+    const int done = parseCommand(parser, args, "export [-q] SOURCE [-o OUT.json]",
+                                  "Writes the settings as a JSON document (see docs/settings-json.md).", 1);
+    if (done >= 0)
+        return done;
+    TxSettingsRecord s;
+    QString error;
+    if (!loadSource(parser.positionalArguments().at(0), parser.isSet("quiet"), s, &error))
+        return failWith(error);
+    const QByteArray json = settingsToJson(s);
+    if (!parser.isSet(output)) {
+        printOut(json);
+        return kExitOk;
+    }
+    if (!writeFileAtomically(parser.value(output), json, &error))
+        return failWith(error);
+    return kExitOk;
+}
+
+int runImport(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("IN.json", "A JSON document as export writes it.");
+    const QCommandLineOption output({"o", "output"}, "The settings file to write (required).", "FILE");
+    parser.addOption(output);
+    const int done = parseCommand(parser, args, "import [-q] IN.json -o FILE",
+                                  "Writes the settings of a JSON document into a settings file, as SAVE\n"
+                                  "writes it. Every setting must be present, known and in its range;\n"
+                                  "otherwise nothing is written.",
+                                  1);
+    if (done >= 0)
+        return done;
+    if (!parser.isSet(output))
+        return failWith("import: -o FILE is missing (txctl import --help)");
+    const QString in = parser.positionalArguments().at(0);
+    QFile file(in);
+    if (!file.open(QIODevice::ReadOnly))
+        return failWith(QString("%1: cannot read it (%2)").arg(in, file.errorString()));
+    const QByteArray bytes = file.read(1024 * 1024 + 1);
+    if (!looksLikeJson(bytes))
+        return failWith(QString("%1: not a JSON document (it does not start with '{')").arg(in));
+    TxSettingsRecord s;
+    QString error;
+    if (!settingsFromJson(bytes, s, &error))
+        return failWith(QString("%1: %2").arg(in, error));
+    const QString problem = settingsFileProblem(s);
+    if (!problem.isEmpty())
+        return failWith(QString("%1: %2").arg(in, problem));
+    const SettingsLines lines = buildSettingsLines(s);
+    if (!writeFileAtomically(parser.value(output), lines.s + lines.g + lines.h, &error))
+        return failWith(error);
+    return kExitOk;
+}
+
+} // namespace
 
 const std::vector<CliCommand> &fileCommands()
 {
-    static const std::vector<CliCommand> commands;
+    static const std::vector<CliCommand> commands = {
+        {"show", "show SOURCE [--json]", "Show every setting by page, group and caption", runShow},
+        {"diff", "diff A B", "List the settings that differ (exit 1 if any)", runDiff},
+        {"export", "export FILE [-o OUT.json]", "Write the settings as a JSON document", runExport},
+        {"import", "import IN.json -o FILE", "Write a JSON document into a settings file", runImport},
+        {"sheet", "sheet SOURCE -o OUT.pdf", "Print the settings and curves as a PDF sheet", runSheet},
+    };
     return commands;
-}
-
-bool loadSource(const QString &, bool, TxSettingsRecord &, QString *error)
-{
-    *error = QStringLiteral("loading a source is not built yet");
-    return false;
 }

@@ -2,8 +2,11 @@
 // from the command line.
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "cli/cli.h"
 
@@ -52,7 +55,13 @@ void progress(bool quiet, const QString &message)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The sheet paints a PDF, which needs fonts and so a GUI application; it
+    // needs no screen, so over ssh and in scripts it runs offscreen.
+    const bool paints = argc > 1 && std::strcmp(argv[1], "sheet") == 0;
+    if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(paints ? new QGuiApplication(argc, argv)
+                                                 : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName("txctl");
     QCoreApplication::setApplicationVersion(QStringLiteral(TX_VERSION));
 

@@ -1,13 +1,634 @@
+// The commands that talk to the transmitter: ports, read, write, reset,
+// monitor, and the reading behind every SOURCE that names a port.
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSaveFile>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/waitms.h"
 #include "cli/cli.h"
+#include "cli/port_link.h"
+#include "cli/port_settingsfile.h"
+#include "file/settingsfile.h"
+#include "link/lines.h"
+#include "link/sequences.h"
+#include "model/catalogue.h"
+#include "ui/telemetry.h"
+
+namespace {
+
+// How long a read waits for all frames, unless --timeout says otherwise.
+constexpr int kDefaultTimeoutS = 5;
+// The refresh of monitor, as the window's display refresh.
+constexpr int kMonitorRefreshMs = 100;
+
+bool isTerminal(int fd)
+{
+    return ::isatty(fd) == 1;
+}
+
+// A progress line that updates in place on a terminal; elsewhere only the
+// final state is printed.
+class InPlaceProgress
+{
+public:
+    explicit InPlaceProgress(bool quiet) : quiet(quiet), terminal(isTerminal(STDERR_FILENO)) {}
+    ~InPlaceProgress() { finish(); }
+    void update(const QString &text)
+    {
+        last = text;
+        if (quiet || !terminal)
+            return;
+        std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+        std::fflush(stderr);
+        shown = true;
+    }
+    void finish()
+    {
+        if (quiet || last.isEmpty())
+            return;
+        if (terminal && shown)
+            std::fprintf(stderr, "\n");
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(last));
+        last.clear();
+        shown = false;
+    }
+
+private:
+    bool quiet;
+    bool terminal;
+    bool shown = false;
+    QString last;
+};
+
+// Text broken into lines of at most `width` characters at spaces.
+QString wrapped(const QString &text, int width)
+{
+    QString out, line;
+    for (const QString &word : text.split(' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            out += line + '\n';
+            line.clear();
+        }
+        line += (line.isEmpty() ? "" : " ") + word;
+    }
+    return out + line + '\n';
+}
+
+// Parses a command's arguments. Returns -1 to go on, or the exit status when
+// the command is done (--help printed, or a usage error reported).
+int parseCommand(QCommandLineParser &parser, const QStringList &args, const char *usage,
+                 const char *description, int positionals)
+{
+    parser.addOption({{"h", "help"}, "Show this help."});
+    parser.addOption({{"q", "quiet"}, "No progress on standard error."});
+    if (!parser.parse(args))
+        return failWith(QString("%1 (txctl %2 --help)").arg(parser.errorText(), args.value(0)));
+    if (parser.isSet("help")) {
+        // The parser's own usage line names the program only.
+        const QString help = parser.helpText();
+        std::printf("Usage: txctl %s\n%s\n%s", usage, qPrintable(wrapped(QString::fromUtf8(description), 78)),
+                    qPrintable(help.mid(help.indexOf("\n\n") + 2)));
+        return kExitOk;
+    }
+    if (parser.positionalArguments().size() != positionals)
+        return failWith(
+            QString("usage: txctl %1 (txctl %2 --help)").arg(QString::fromLatin1(usage), args.value(0)));
+    return -1;
+}
+
+// --timeout SECONDS, a positive number.
+bool timeoutMs(const QCommandLineParser &parser, int *ms)
+{
+    bool ok = false;
+    const double s = parser.value("timeout").toDouble(&ok);
+    if (!ok || s <= 0 || s > 3600) {
+        failWith(QString("--timeout wants a number of seconds from 0.1 to 3600, not \"%1\"")
+                     .arg(parser.value("timeout")));
+        return false;
+    }
+    *ms = int(s * 1000 + 0.5);
+    return true;
+}
+
+const QCommandLineOption kTimeoutOption("timeout",
+                                        "Wait at most SECONDS for the transmitter's settings (default 5).",
+                                        "SECONDS", QString::number(kDefaultTimeoutS));
+
+int interrupted(PortLink &link, const QString &what = QString())
+{
+    link.close();
+    std::fprintf(stderr, "txctl: interrupted%s\n", qPrintable(what.isEmpty() ? QString() : "; " + what));
+    return kExitInterrupted;
+}
+
+// Reads the settings over an open link with progress on standard error.
+bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
+{
+    InPlaceProgress bar(quiet);
+    bar.update(QString("frames received 0/%1").arg(kSettingsFrameCount));
+    return readSettingsOverLink(
+        link, timeout,
+        [&](int n) { bar.update(QString("frames received %1/%2").arg(n).arg(kSettingsFrameCount)); }, error);
+}
+
+// Sends the write sequence for `s` (the lines are built from it, as the
+// window builds them, so its raw alarm tenths follow its volts). The first
+// Ctrl-C lets the sequence finish (it takes 2.4 s at most); a second one
+// stops it between two steps. Returns the number of steps sent.
+int sendWrite(PortLink &link, TxSettingsRecord &s, bool quiet)
+{
+    const LinkSequence steps = writeSequence(buildSettingsLines(s));
+    int sent = 0;
+    bool told = false;
+    link.run(
+        steps,
+        [&] {
+            if (interruptRequested() && !told && !quiet) {
+                std::fprintf(stderr, "finishing the write (Ctrl-C again to stop it now)\n");
+                told = true;
+            }
+            return interruptCount() < 2;
+        },
+        [&](int i) {
+            sent = i + 1;
+            if (i < 3)
+                progress(quiet, QString("line %1/3 sent").arg(i + 1));
+        });
+    return sent;
+}
+
+QString interruptedWriteNote(int sent, int total)
+{
+    if (sent == total)
+        return "the write was finished first";
+    return QString("the write stopped after %1 of %2 steps, the transmitter may hold part of it")
+        .arg(sent)
+        .arg(total);
+}
+
+// ---- ports ----
+
+int runPorts(const QStringList &args)
+{
+    QCommandLineParser parser;
+    const int done = parseCommand(parser, args, "ports",
+                                  "Lists the serial ports: name, description, manufacturer, VID:PID, "
+                                  "serial number. A port you may not open is marked.",
+                                  0);
+    if (done >= 0)
+        return done;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    if (ports.isEmpty()) {
+        progress(parser.isSet("quiet"), "no serial ports found");
+        return kExitOk;
+    }
+    QList<QStringList> rows;
+    for (const QSerialPortInfo &p : ports) {
+        auto orDash = [](const QString &t) { return t.isEmpty() ? QString("-") : t; };
+        const QString ids = p.hasVendorIdentifier() && p.hasProductIdentifier()
+                                ? QString("%1:%2")
+                                      .arg(p.vendorIdentifier(), 4, 16, QChar('0'))
+                                      .arg(p.productIdentifier(), 4, 16, QChar('0'))
+                                : QString("-");
+        QString note;
+        if (portAccessProblem(p.systemLocation()).startsWith("permission"))
+            note = QString("no permission: %1").arg(kDialoutHint);
+        rows << QStringList{p.portName(), orDash(p.description()),  orDash(p.manufacturer()),
+                            ids,          orDash(p.serialNumber()), note};
+    }
+    QVector<int> widths(5, 0);
+    for (const QStringList &r : rows)
+        for (int i = 0; i < 5; ++i)
+            widths[i] = qMax(widths[i], int(r[i].size()));
+    for (const QStringList &r : rows) {
+        QString line;
+        for (int i = 0; i < 5; ++i)
+            line += (i == 4 && r[5].isEmpty()) ? r[i] : r[i].leftJustified(widths[i] + 2);
+        if (!r[5].isEmpty())
+            line += r[5];
+        std::printf("%s\n", qPrintable(line));
+    }
+    return kExitOk;
+}
+
+// ---- read ----
+
+int runRead(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addOption({{"o", "output"}, "The settings file to write.", "FILE"});
+    parser.addOption(kTimeoutOption);
+    const int done = parseCommand(
+        parser, args, "read PORT -o FILE",
+        "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
+        "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
+        "output).",
+        1);
+    if (done >= 0)
+        return done;
+    const bool quiet = parser.isSet("quiet");
+    const QString out = parser.value("output");
+    if (out.isEmpty())
+        return failWith("read: -o FILE is missing (txctl read --help)");
+    int timeout = 0;
+    if (!timeoutMs(parser, &timeout))
+        return kExitError;
+
+    installInterruptHandler();
+    // The file is opened first, so a bad place to write is known before the
+    // transmitter is asked; it replaces the old file only when committed.
+    QSaveFile file(out);
+    if (out != "-" && !file.open(QIODevice::WriteOnly))
+        return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
+
+    PortLink link;
+    QString error;
+    if (!link.open(parser.positionalArguments().at(0), &error))
+        return failWith(error);
+    waitMs(kButtonLockMs); // "RR" never follows "OK" sooner in the window
+    const bool ok = readWithProgress(link, timeout, quiet, &error);
+    if (interruptRequested())
+        return interrupted(link, "nothing written");
+    link.close();
+    if (!ok)
+        return failWith(error + (out == "-" ? QString() : QString("; %1 not written").arg(out)));
+
+    TxSettingsRecord s = link.settings;
+    const SettingsLines lines = buildSettingsLines(s);
+    const QByteArray bytes = settingsFileBytes(QString::fromLatin1(lines.s), QString::fromLatin1(lines.g),
+                                               QString::fromLatin1(lines.h));
+    if (out == "-") {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+    } else {
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        if (!written)
+            file.cancelWriting();
+        if (!file.commit() || !written)
+            return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
+    }
+    progress(quiet, QString("saved %1 (transmitter version %2)")
+                        .arg(out == "-" ? QString("to standard output") : out)
+                        .arg(link.live.txVersion));
+    return kExitOk;
+}
+
+// ---- write ----
+
+int runWrite(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addPositionalArgument("FILE", "The settings file (243 bytes, as SAVE or txctl read write it).");
+    parser.addOption({"verify", "Read the settings back afterwards and compare."});
+    parser.addOption(kTimeoutOption);
+    const int done = parseCommand(
+        parser, args, "write PORT FILE [--verify]",
+        "Writes a settings file to the transmitter on PORT, as the window's WRITE does after LOAD. A file "
+        "that does not load whole is refused and nothing is sent. --verify reads the settings back and "
+        "lists every setting that differs (exit status 1).",
+        2);
+    if (done >= 0)
+        return done;
+    const bool quiet = parser.isSet("quiet");
+    int timeout = 0;
+    if (!timeoutMs(parser, &timeout))
+        return kExitError;
+
+    TxSettingsRecord s;
+    QString error;
+    if (!loadSettingsFileWhole(parser.positionalArguments().at(1), s, &error))
+        return failWith(error + "; nothing sent");
+
+    installInterruptHandler();
+    PortLink link;
+    if (!link.open(parser.positionalArguments().at(0), &error))
+        return failWith(error);
+    waitMs(kButtonLockMs); // as the window's WRITE starts after its button lock
+    if (interruptRequested())
+        return interrupted(link, "nothing sent");
+    const int sent = sendWrite(link, s, quiet);
+    const int total = int(writeSequence(SettingsLines{}).size());
+    if (interruptRequested())
+        return interrupted(link, interruptedWriteNote(sent, total));
+    if (link.deviceLost())
+        return failWith(
+            QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
+    progress(quiet, "written");
+
+    if (!parser.isSet("verify")) {
+        link.close();
+        return kExitOk;
+    }
+    waitMs(kButtonLockMs);
+    const bool ok = readWithProgress(link, timeout, quiet, &error);
+    if (interruptRequested())
+        return interrupted(link, "the write was finished, the check was not");
+    link.close();
+    if (!ok)
+        return failWith("verify: " + error);
+    const QStringList diffs = settingDifferences(s, link.settings, true);
+    for (const QString &d : diffs)
+        std::printf("%s\n", qPrintable(d));
+    std::fflush(stdout);
+    if (!diffs.isEmpty()) {
+        std::fprintf(
+            stderr,
+            "txctl: verify: %d setting%s on the transmitter differ%s from the file (file -> transmitter)\n",
+            int(diffs.size()), diffs.size() == 1 ? "" : "s", diffs.size() == 1 ? "s" : "");
+        return kExitDiffers;
+    }
+    progress(quiet, "verified: the transmitter holds what was written");
+    return kExitOk;
+}
+
+// ---- reset ----
+
+// Asks on the terminal; false when the answer is not yes.
+bool confirmOnTerminal(const QString &question)
+{
+    std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
+    std::fflush(stderr);
+    char answer[64] = {};
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return a == "y" || a == "yes";
+}
+
+int runReset(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addOption({"yes", "Do not ask."});
+    const int done = parseCommand(parser, args, "reset PORT [--yes]",
+                                  "Resets the transmitter on PORT to the factory settings, as the window's "
+                                  "RESET does. Asks first on a terminal; --yes skips the question (and is "
+                                  "needed without a terminal).",
+                                  1);
+    if (done >= 0)
+        return done;
+    const bool quiet = parser.isSet("quiet");
+    const QString port = parser.positionalArguments().at(0);
+    const QString path = portDevicePath(port);
+    const QString problem = portAccessProblem(path);
+    if (!problem.isEmpty())
+        return failWith(QString("%1: %2").arg(path, problem));
+    if (!parser.isSet("yes")) {
+        if (!isTerminal(STDIN_FILENO) || !isTerminal(STDERR_FILENO))
+            return failWith("reset: no terminal to ask for confirmation; add --yes to reset without asking "
+                            "(nothing sent)");
+        if (!confirmOnTerminal(QString("Reset the transmitter on %1 to the factory settings?").arg(path)))
+            return failWith("reset: not confirmed, nothing sent");
+    }
+
+    installInterruptHandler();
+    PortLink link;
+    QString error;
+    if (!link.open(port, &error))
+        return failWith(error);
+    waitMs(kButtonLockMs);
+    if (interruptRequested())
+        return interrupted(link, "nothing sent");
+    TxSettingsRecord s = startSettings();
+    restData(s);
+    restData2(s);
+    const int sent = sendWrite(link, s, quiet);
+    const int total = int(writeSequence(SettingsLines{}).size());
+    if (interruptRequested())
+        return interrupted(link, interruptedWriteNote(sent, total));
+    if (link.deviceLost())
+        return failWith(
+            QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
+    link.close();
+    progress(quiet, "reset to the factory settings");
+    return kExitOk;
+}
+
+// ---- monitor ----
+
+QString csvHeader()
+{
+    return "time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm";
+}
+
+QString csvRow(double seconds, const TxLiveDataRecord &d)
+{
+    QStringList cells{QString::number(seconds, 'f', 3)};
+    for (int v : d.servo)
+        cells << QString::number(v);
+    cells << QString::number(d.txVolt / 100.0, 'f', 2) << QString::number(d.rxVolt / 10.0, 'f', 1)
+          << QString::number(d.extVolt / 10.0, 'f', 1);
+    // As the window shows it: 1..100 is 100 - rssi below 0 dBm, anything else
+    // is no reading.
+    cells << (d.rxRssi >= 1 && d.rxRssi <= 100 ? QString::number(d.rxRssi - 100) : QString());
+    return cells.join(',');
+}
+
+// A centre-zero bar as the SERVO page draws it: centre at 1000, full at 0
+// and 2000.
+QString servoBar(int v)
+{
+    constexpr int half = 20;
+    const int c = qBound(0, v, 2000);
+    const int left = (1000 - qMin(c, 1000)) * half / 1000;
+    const int right = (qMax(c, 1000) - 1000) * half / 1000;
+    return QString(half - left, ' ') + QString(left, '#') + '|' + QString(right, '#') +
+           QString(half - right, ' ');
+}
+
+QStringList screenLines(const TxLiveDataRecord &d, double seconds)
+{
+    QStringList lines;
+    for (int i = 0; i < 8; ++i)
+        lines << QString("CH%1 %2 [%3]").arg(i + 1).arg(d.servo[i], 5).arg(servoBar(d.servo[i]));
+    lines << QString("TX %1   RX %2   EXT %3   RSSI %4")
+                 .arg(txVoltText(d.txVolt), tenthsVoltText(d.rxVolt), tenthsVoltText(d.extVolt),
+                      rssiText(d.rxRssi));
+    lines << QString("%1 s  (Ctrl-C ends)").arg(seconds, 0, 'f', 1);
+    return lines;
+}
+
+int runMonitor(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addOption({"csv", "Record to FILE: time_s, CH1..CH8, TX_V, RX_V, EXT_V, RSSI_dBm.", "FILE"});
+    parser.addOption({"seconds", "End after N seconds.", "N"});
+    parser.addOption({"timeout", "Wait at most SECONDS for the first live frame (default 5).", "SECONDS",
+                      QString::number(kDefaultTimeoutS)});
+    const int done = parseCommand(
+        parser, args, "monitor PORT [--csv FILE] [--seconds N]",
+        "Shows the eight servo outputs and the telemetry of the transmitter on PORT ten times a second, "
+        "until Ctrl-C or --seconds. --csv records one row per refresh. Without a terminal the rows go to "
+        "standard output (unless --csv is given).",
+        1);
+    if (done >= 0)
+        return done;
+    const bool quiet = parser.isSet("quiet");
+    int timeout = 0;
+    if (!timeoutMs(parser, &timeout))
+        return kExitError;
+    qint64 endMs = -1;
+    if (parser.isSet("seconds")) {
+        bool ok = false;
+        const double n = parser.value("seconds").toDouble(&ok);
+        if (!ok || n <= 0)
+            return failWith(
+                QString("--seconds wants a positive number, not \"%1\"").arg(parser.value("seconds")));
+        endMs = qint64(n * 1000 + 0.5);
+    }
+
+    QFile csv(parser.value("csv"));
+    const bool toCsv = parser.isSet("csv");
+    if (toCsv && !csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return failWith(QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString()));
+    const bool screen = isTerminal(STDOUT_FILENO);
+    const bool rowsToStdout = !screen && !toCsv;
+    bool readerGone = false;
+    bool csvFailed = false;
+    auto emitRow = [&](const QString &row) {
+        if (toCsv) {
+            const QByteArray bytes = row.toLatin1() + '\n';
+            // Row by row: a killed run keeps every row so far.
+            if (csv.write(bytes) != bytes.size() || !csv.flush())
+                csvFailed = true;
+        }
+        if (rowsToStdout && (std::printf("%s\n", qPrintable(row)) < 0 || std::fflush(stdout) != 0))
+            readerGone = true;
+    };
+
+    installInterruptHandler();
+    PortLink link;
+    QString error;
+    if (!link.open(parser.positionalArguments().at(0), &error))
+        return failWith(error);
+    emitRow(csvHeader());
+
+    QElapsedTimer clock;
+    clock.start();
+    int shownLines = 0;
+    int rows = 0;
+    QEventLoop loop;
+    QTimer refresh;
+    refresh.setTimerType(Qt::PreciseTimer);
+    int status = kExitOk;
+    qint64 nextTick = kMonitorRefreshMs;
+    auto tick = [&] {
+        if (interruptRequested()) {
+            status = kExitInterrupted;
+            loop.quit();
+            return;
+        }
+        if (link.deviceLost()) {
+            error = QString("%1: the device went away").arg(link.path());
+            status = kExitError;
+            loop.quit();
+            return;
+        }
+        const qint64 now = clock.elapsed();
+        if (now + 5 < nextTick)
+            return;
+        nextTick += kMonitorRefreshMs;
+        if (link.liveFramesReceived() == 0) {
+            if (now >= timeout) {
+                error = QString("%1: no answer from the transmitter within %2 s")
+                            .arg(link.path())
+                            .arg(timeout / 1000.0, 0, 'g', 3);
+                status = kExitError;
+                loop.quit();
+            }
+            return;
+        }
+        const double seconds = now / 1000.0;
+        emitRow(csvRow(seconds, link.live));
+        ++rows;
+        if (csvFailed) {
+            error = QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString());
+            status = kExitError;
+            loop.quit();
+            return;
+        }
+        if (readerGone) { // nobody reads the rows any more: end quietly
+            loop.quit();
+            return;
+        }
+        if (screen) {
+            const QStringList lines = screenLines(link.live, seconds);
+            QString out;
+            if (shownLines > 0)
+                out += QString("\033[%1A").arg(shownLines);
+            for (const QString &l : lines)
+                out += "\r" + l + "\033[K\n";
+            if (std::fputs(qPrintable(out), stdout) < 0 || std::fflush(stdout) != 0)
+                readerGone = true;
+            shownLines = lines.size();
+        }
+        if (endMs >= 0 && now + 5 >= endMs)
+            loop.quit();
+    };
+    QObject::connect(&refresh, &QTimer::timeout, &loop, tick);
+    refresh.start(10); // ticks are paced by nextTick; this only wakes us up
+    if (!interruptRequested())
+        loop.exec();
+    refresh.stop();
+    link.close();
+    if (toCsv)
+        csv.close();
+    if (status == kExitInterrupted) {
+        std::fprintf(stderr, "txctl: interrupted\n");
+        return kExitInterrupted;
+    }
+    if (status == kExitError)
+        return failWith(error);
+    if (toCsv)
+        progress(quiet, QString("recorded %1 rows in %2").arg(rows).arg(csv.fileName()));
+    return kExitOk;
+}
+
+} // namespace
 
 const std::vector<CliCommand> &portCommands()
 {
-    static const std::vector<CliCommand> commands;
+    static const std::vector<CliCommand> commands = {
+        {"ports", "ports", "List the serial ports.", runPorts},
+        {"read", "read PORT -o FILE", "Read the transmitter's settings into a settings file.", runRead},
+        {"write", "write PORT FILE [--verify]", "Write a settings file to the transmitter.", runWrite},
+        {"reset", "reset PORT [--yes]", "Reset the transmitter to the factory settings.", runReset},
+        {"monitor", "monitor PORT [--csv FILE]", "Show (and record) the live outputs and telemetry.",
+         runMonitor},
+    };
     return commands;
 }
 
-bool readFromPort(const QString &, bool, TxSettingsRecord &, TxLiveDataRecord &, QString *error)
+bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
+                  QString *error)
 {
-    *error = QStringLiteral("reading from a port is not built yet");
-    return false;
+    installInterruptHandler();
+    PortLink link;
+    if (!link.open(port, error))
+        return false;
+    waitMs(kButtonLockMs);
+    const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
+    if (interruptRequested()) {
+        // Nothing has been written by the caller yet: close cleanly and end
+        // as every command ends on Ctrl-C.
+        std::exit(interrupted(link));
+    }
+    link.close();
+    if (!ok)
+        return false;
+    settings = link.settings;
+    live = link.live;
+    return true;
 }

@@ -45,7 +45,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption freeOpt("random-free-bytes",
                                      "Fill the bytes of settings and AUX frames that carry nothing with "
                                      "random values (use without --split and --join).");
-    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt});
+    const QCommandLineOption alterOpt("alter-on-write",
+                                      "Change one setting (the CH3 sub-trim, by 7) after every write, so a "
+                                      "check after writing has something to find.");
+    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt, alterOpt});
     parser.process(app);
 
     bool ok = false;
@@ -65,6 +68,7 @@ int main(int argc, char *argv[])
     tx.setJoinFrames(parser.isSet(joinOpt));
     tx.setGarbage(parser.isSet(garbageOpt));
     tx.setRandomFreeBytes(parser.isSet(freeOpt));
+    tx.setAlterOnWrite(parser.isSet(alterOpt));
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {

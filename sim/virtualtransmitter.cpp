@@ -184,6 +184,8 @@ void VirtualTransmitter::handle(const SimToken &t)
         break;
     case SimTokenKind::Line:
         readLine(t.line, QString::fromLatin1(t.text), model);
+        if (alterOnWrite && t.line == LineKind::S)
+            model.sub[2] += model.sub[2] <= 93 ? 7 : -7;
         lines[lineIndex(t.line)] = t.text;
         qCInfo(lcSim).noquote() << "  " << QString::fromLatin1(t.text);
         emit lineReceived(t.line);

@@ -79,6 +79,10 @@ public:
     // The device vanishes: the master side is closed and nothing more is
     // sent or read.
     void dropDevice();
+    // A transmitter that does not keep what it is sent: after taking an S
+    // line it moves the CH3 sub-trim by 7 (towards 0 when at the top of its
+    // range), so a check after writing has something to find.
+    void setAlterOnWrite(bool on) { alterOnWrite = on; }
 
     // What the tool sent, in order: "OK", "DIS", "RR", "WWW", "S", "G", "H"
     // (the most recent entries; the counters count everything).
@@ -153,6 +157,7 @@ private:
 
     bool split = false;
     int splitAt = 0;
+    bool alterOnWrite = false;
     bool join = false;
     bool garbage = false;
     bool randomFree = false;

@@ -1,0 +1,294 @@
+#include "cli/port_link.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "app/waitms.h"
+#include "model/bindings.h"
+#include "model/validation.h"
+
+const char kDialoutHint[] =
+    "add yourself to the dialout group: sudo usermod -aG dialout \"$USER\", then log in again";
+
+namespace {
+
+int signalPair[2] = {-1, -1};
+int interrupts = 0;
+
+void onSignal(int)
+{
+    const char c = 1;
+    const int saved = errno;
+    ssize_t ignored = ::write(signalPair[1], &c, 1);
+    (void)ignored;
+    errno = saved;
+}
+
+// How many times "RR" goes out while frames are missing.
+constexpr int kReadRequests = 4;
+// How long "DIS" may take to leave before the port closes anyway.
+constexpr int kByeDrainMs = 1000;
+
+QString secondsText(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 3) + " s";
+}
+
+} // namespace
+
+void installInterruptHandler()
+{
+    if (signalPair[0] >= 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char buf[16];
+        const ssize_t n = ::read(signalPair[0], buf, sizeof buf);
+        if (n > 0)
+            interrupts += int(n);
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    // A reader that goes away (txctl monitor | head) shows up as a failed
+    // write, so the port can still be closed properly.
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+int interruptCount()
+{
+    return interrupts;
+}
+
+QString portDevicePath(const QString &port)
+{
+    if (port.contains('/'))
+        return port;
+    return "/dev/" + port;
+}
+
+QString portAccessProblem(const QString &devicePath)
+{
+    const QByteArray native = QFile::encodeName(devicePath);
+    if (::access(native.constData(), F_OK) != 0)
+        return "no such port";
+    if (::access(native.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
+        return QString("permission denied (%1)").arg(kDialoutHint);
+    return QString();
+}
+
+// ---- PortLink ----
+
+PortLink::PortLink() : settings(startSettings()), live(startLiveData())
+{
+    connect(&serial, &QSerialPort::readyRead, this, &PortLink::onReadyRead);
+    connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError)
+            lost = true;
+    });
+}
+
+PortLink::~PortLink()
+{
+    close();
+}
+
+bool PortLink::open(const QString &port, QString *error)
+{
+    devicePath = portDevicePath(port);
+    const QString problem = portAccessProblem(devicePath);
+    if (!problem.isEmpty()) {
+        *error = QString("%1: %2").arg(devicePath, problem);
+        return false;
+    }
+    serial.setPortName(devicePath);
+    serial.setBaudRate(QSerialPort::Baud115200);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    serial.setFlowControl(QSerialPort::NoFlowControl);
+    if (!serial.open(QIODevice::ReadWrite)) {
+        QString reason;
+        switch (serial.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            reason = "no such port";
+            break;
+        case QSerialPort::PermissionError:
+            // We may open it (checked above), so somebody else has it.
+            reason = "port busy (another program has it open)";
+            break;
+        case QSerialPort::OpenError:
+            reason = "port busy (already open)";
+            break;
+        case QSerialPort::UnsupportedOperationError:
+            reason = "not a serial port";
+            break;
+        default:
+            reason = "cannot open: " + serial.errorString();
+            break;
+        }
+        *error = QString("%1: %2").arg(devicePath, reason);
+        return false;
+    }
+    serial.clear(); // nothing left over from before we came
+    decoder.clear();
+    lost = false;
+    send(kHelloWord);
+    return true;
+}
+
+void PortLink::send(const QByteArray &bytes)
+{
+    if (!serial.isOpen())
+        return;
+    serial.write(bytes);
+    serial.flush();
+}
+
+bool PortLink::run(const LinkSequence &steps, const std::function<bool()> &mayGoOn,
+                   const std::function<void(int)> &afterStep, const std::function<void(int)> &pause)
+{
+    int index = 0;
+    return runSequence(
+        steps, [&] { return !lost && serial.isOpen() && (!mayGoOn || mayGoOn()); },
+        [&](const QByteArray &bytes) {
+            send(bytes);
+            if (afterStep)
+                afterStep(index);
+            ++index;
+        },
+        [&](int ms) {
+            if (pause)
+                pause(ms);
+            else
+                waitMs(ms);
+        });
+}
+
+void PortLink::close()
+{
+    if (!serial.isOpen())
+        return;
+    if (!lost) {
+        send(kByeWord);
+        QElapsedTimer t;
+        t.start();
+        while (serial.bytesToWrite() > 0 && t.elapsed() < kByeDrainMs)
+            serial.waitForBytesWritten(int(kByeDrainMs - t.elapsed()));
+        // Closing puts the line settings back as they were; "DIS" must have
+        // left the UART before that.
+        ::tcdrain(serial.handle());
+    }
+    serial.close();
+}
+
+void PortLink::resetReceived()
+{
+    settings = startSettings();
+    seen.clear();
+}
+
+void PortLink::onReadyRead()
+{
+    const QByteArray chunk = serial.readAll();
+    if (chunk.isEmpty())
+        return;
+    ++chunks;
+    decoder.feed(chunk, settings, live, [this](const DecodedFrame &f) {
+        if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
+            seen.insert(f.seq);
+        else if (f.kind == FrameKind::Servo || f.kind == FrameKind::Telemetry)
+            ++liveFrames;
+    });
+    drDataSelect(settings);
+    validateSettings(settings);
+    send(kAckWord);
+    if (onChunk)
+        onChunk();
+}
+
+// ---- reading ----
+
+bool waitUntil(const std::function<bool()> &done, const QElapsedTimer &clock, qint64 deadlineMs)
+{
+    while (!done() && !interruptRequested()) {
+        const qint64 left = deadlineMs - clock.elapsed();
+        if (left <= 0)
+            break;
+        waitMs(int(std::min<qint64>(left, 10)));
+    }
+    return done();
+}
+
+QString missingFramesText(const QSet<int> &seen)
+{
+    QStringList missing;
+    for (int seq = 1; seq <= kSettingsFrameCount; ++seq)
+        if (!seen.contains(seq))
+            missing << (seq == kAuxSeq ? QString("%1 (AUX)").arg(seq) : QString::number(seq));
+    return missing.join(", ");
+}
+
+bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<void(int)> &onProgress,
+                          QString *error)
+{
+    link.resetReceived();
+    const int chunksBefore = link.chunksReceived();
+    int reported = 0;
+    const std::function<void()> previous = link.onChunk;
+    link.onChunk = [&] {
+        if (previous)
+            previous();
+        if (link.framesSeen().size() > reported) {
+            reported = link.framesSeen().size();
+            if (onProgress)
+                onProgress(reported);
+        }
+    };
+    auto allIn = [&] { return link.framesSeen().size() >= kSettingsFrameCount; };
+    auto stop = [&] { return allIn() || link.deviceLost() || interruptRequested(); };
+
+    QElapsedTimer clock;
+    clock.start();
+    // "RR" and its pause as the window has them; the pause ends early once
+    // every frame is in. While frames are missing the request goes out again.
+    for (int request = 0; request < kReadRequests && !stop() && clock.elapsed() < timeoutMs; ++request) {
+        link.run(
+            readSequence(), [&] { return !stop(); }, {},
+            [&](int ms) {
+                QElapsedTimer pauseClock;
+                pauseClock.start();
+                waitUntil(stop, pauseClock, std::min<qint64>(ms, timeoutMs - clock.elapsed()));
+            });
+    }
+    waitUntil(stop, clock, timeoutMs);
+    link.onChunk = previous;
+
+    if (allIn())
+        return true;
+    if (interruptRequested())
+        *error = "interrupted";
+    else if (link.deviceLost())
+        *error = QString("%1: the device went away").arg(link.path());
+    else if (link.chunksReceived() == chunksBefore)
+        *error =
+            QString("%1: no answer from the transmitter within %2").arg(link.path(), secondsText(timeoutMs));
+    else
+        *error = QString("%1: frames missing after %2: %3 (received %4 of %5)")
+                     .arg(link.path(), secondsText(timeoutMs), missingFramesText(link.framesSeen()))
+                     .arg(link.framesSeen().size())
+                     .arg(kSettingsFrameCount);
+    return false;
+}

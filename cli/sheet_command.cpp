@@ -1,0 +1,51 @@
+// txctl sheet: the settings and curves of a SOURCE as a PDF to print.
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+
+#include "cli/cli.h"
+#include "cli/file_source.h"
+#include "cli/sheet.h"
+
+int runSheet(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument("SOURCE", "A settings file, a JSON document made by export, or a port.");
+    const QCommandLineOption output({"o", "output"}, "The PDF file to write (required).", "OUT.pdf");
+    const QCommandLineOption paper("paper", "Paper size: A4 (the default) or Letter.", "SIZE", "A4");
+    parser.addOption(output);
+    parser.addOption(paper);
+    const int done = parseCommand(parser, args, "sheet [-q] SOURCE -o OUT.pdf [--paper A4|Letter]",
+                                  "Writes every setting, grouped as the window groups them, with the\n"
+                                  "throttle curve and the D/R curves of the four channels at UP and DOWN,\n"
+                                  "as a PDF of one or two pages that prints on A4 and Letter.",
+                                  1);
+    if (done >= 0)
+        return done;
+    if (!parser.isSet(output))
+        return failWith("sheet: -o OUT.pdf is missing (txctl sheet --help)");
+    const QString size = parser.value(paper);
+    if (size.compare("A4", Qt::CaseInsensitive) != 0 && size.compare("Letter", Qt::CaseInsensitive) != 0)
+        return failWith(QString("sheet: unknown paper size \"%1\" (A4 or Letter)").arg(size));
+    const bool quiet = parser.isSet("quiet");
+    LoadedSource source;
+    QString error;
+    if (!loadSourceFull(parser.positionalArguments().at(0), quiet, source, &error))
+        return failWith(error);
+    if (!source.note.isEmpty())
+        progress(quiet, source.note);
+
+    SheetHeading heading;
+    heading.fromPort = source.kind == LoadedSource::Port;
+    heading.source = heading.fromPort ? source.name : QFileInfo(source.name).fileName();
+    heading.txVersion = source.txVersion;
+    heading.printed = QDateTime::currentDateTime();
+    heading.program = QString("txctl %1").arg(TX_VERSION);
+    const SheetDocument doc = layoutSheet(source.settings, heading);
+    const QByteArray pdf = renderSheetPdf(doc, size, "Transmitter settings: " + heading.source);
+    if (!writeFileAtomically(parser.value(output), pdf, &error))
+        return failWith(error);
+    progress(quiet, QString("%1: %2 page(s)").arg(parser.value(output)).arg(doc.pages.size()));
+    return kExitOk;
+}

@@ -1,0 +1,270 @@
+#include "file/settingsjson.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QSet>
+#include <cmath>
+#include <cstdio>
+
+#include "file/settingsfile.h"
+#include "link/sequences.h"
+#include "model/bindings.h"
+#include "model/catalogue.h"
+#include "model/validation.h"
+
+const char *const kSettingsJsonFormat = "txconfig-settings";
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+int quietDepth = 0;
+
+void dropDebug(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg)
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
+QuietDebugLog::QuietDebugLog()
+{
+    if (quietDepth++ == 0)
+        previousHandler = qInstallMessageHandler(dropDebug);
+}
+
+QuietDebugLog::~QuietDebugLog()
+{
+    if (--quietDepth == 0)
+        qInstallMessageHandler(previousHandler);
+}
+
+namespace {
+
+// Keys and choice names are plain ASCII; quote them anyway as JSON wants.
+QByteArray quoted(const QString &text)
+{
+    QByteArray out = "\"";
+    for (QChar c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c.unicode() < 0x20)
+            out += QString::asprintf("\\u%04x", c.unicode()).toLatin1();
+        else
+            out += QString(c).toUtf8();
+    }
+    return out + "\"";
+}
+
+QByteArray jsonValue(const SettingInfo &info, int value)
+{
+    switch (info.kind) {
+    case SettingKind::Choice:
+        if (value >= 0 && value < info.choices.size())
+            return quoted(info.choices.at(value));
+        return QByteArray::number(value);
+    case SettingKind::Volts:
+        return settingValueWord(info, value).toLatin1(); // "4.5"
+    case SettingKind::Integer:
+    default:
+        return QByteArray::number(value);
+    }
+}
+
+QString typeName(const QJsonValue &v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null:
+        return "null";
+    case QJsonValue::Bool:
+        return v.toBool() ? "true" : "false";
+    case QJsonValue::Double:
+        return QString::number(v.toDouble(), 'g', 15);
+    case QJsonValue::String:
+        return "a string";
+    case QJsonValue::Array:
+        return "a list";
+    case QJsonValue::Object:
+        return "an object";
+    case QJsonValue::Undefined:
+    default:
+        return "nothing";
+    }
+}
+
+QString shown(const QJsonValue &v)
+{
+    return v.isString() ? "\"" + v.toString() + "\"" : typeName(v);
+}
+
+// The stored value of one setting from its JSON value, or a reason.
+bool readValue(const SettingInfo &info, const QJsonValue &v, int *value, QString *why)
+{
+    const QString range = settingRangeText(info);
+    if (info.kind == SettingKind::Choice && v.isString()) {
+        const int at = info.choices.indexOf(v.toString());
+        if (at < 0) {
+            *why = QString("%1 is not one of %2").arg(shown(v), range);
+            return false;
+        }
+        *value = at;
+        return true;
+    }
+    const QString expected = info.kind == SettingKind::Choice  ? "one of " + range
+                             : info.kind == SettingKind::Volts ? "volts " + range + " with one decimal"
+                                                               : "a whole number " + range;
+    if (!v.isDouble()) {
+        *why = QString("expected %1, got %2").arg(expected, shown(v));
+        return false;
+    }
+    const double d = v.toDouble();
+    const double scaled = info.kind == SettingKind::Volts ? d * 10.0 : d;
+    const double whole = std::round(scaled);
+    if (!std::isfinite(scaled) || std::fabs(scaled - whole) > 1e-6) {
+        *why = QString("expected %1, got %2").arg(expected, shown(v));
+        return false;
+    }
+    if (whole < info.lower || whole > info.upper) {
+        *why = QString("%1 is outside %2").arg(shown(v), range);
+        return false;
+    }
+    *value = int(whole);
+    return true;
+}
+
+// Loads the three lines of s back as the window's loader would.
+TxSettingsRecord throughFile(const TxSettingsRecord &s)
+{
+    TxSettingsRecord copy = s;
+    const SettingsLines lines = buildSettingsLines(copy);
+    TxSettingsRecord back = startSettings();
+    QuietDebugLog quiet;
+    loadSettingsText(QString::fromLatin1(lines.s + lines.g + lines.h), back);
+    drDataSelect(back);
+    validateSettings(back);
+    return back;
+}
+
+} // namespace
+
+QByteArray settingsToJson(const TxSettingsRecord &s)
+{
+    QByteArray out = "{\n";
+    out += "  \"format\": " + quoted(kSettingsJsonFormat) + ",\n";
+    out += "  \"version\": " + QByteArray::number(kSettingsJsonVersion) + ",\n";
+    out += "  \"settings\": {\n";
+    const std::vector<SettingInfo> &all = settingsCatalogue();
+    for (size_t i = 0; i < all.size(); ++i) {
+        out += "    " + quoted(all[i].key) + ": " + jsonValue(all[i], settingValue(all[i], s));
+        out += i + 1 < all.size() ? ",\n" : "\n";
+    }
+    out += "  }\n}\n";
+    return out;
+}
+
+TxSettingsRecord catalogueValuesOnly(const TxSettingsRecord &s)
+{
+    TxSettingsRecord out = startSettings();
+    for (const SettingInfo &info : settingsCatalogue())
+        setSettingValue(info, out, settingValue(info, s));
+    drDataSelect(out);
+    return out;
+}
+
+bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *error)
+{
+    QJsonParseError parse;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError) {
+        *error = QString("not valid JSON: %1 at byte %2").arg(parse.errorString()).arg(parse.offset);
+        return false;
+    }
+    if (!doc.isObject()) {
+        *error = "not a settings document: the top level is not an object";
+        return false;
+    }
+    const QJsonObject top = doc.object();
+    for (const QString &key : top.keys())
+        if (key != "format" && key != "version" && key != "settings") {
+            *error = QString("unknown key \"%1\" at the top level (format, version, settings)").arg(key);
+            return false;
+        }
+    if (top.value("format").toString() != kSettingsJsonFormat) {
+        *error = QString("\"format\": expected \"%1\", got %2")
+                     .arg(kSettingsJsonFormat, shown(top.value("format")));
+        return false;
+    }
+    if (!top.value("version").isDouble() || top.value("version").toDouble() != kSettingsJsonVersion) {
+        *error = QString("\"version\": expected %1, got %2")
+                     .arg(kSettingsJsonVersion)
+                     .arg(shown(top.value("version")));
+        return false;
+    }
+    if (!top.value("settings").isObject()) {
+        *error = QString("\"settings\": expected an object, got %1").arg(shown(top.value("settings")));
+        return false;
+    }
+    const QJsonObject settings = top.value("settings").toObject();
+    for (const QString &key : settings.keys())
+        if (!findSetting(key)) {
+            *error = QString("unknown key \"%1\"").arg(key);
+            return false;
+        }
+    TxSettingsRecord s = startSettings();
+    for (const SettingInfo &info : settingsCatalogue()) {
+        if (!settings.contains(info.key)) {
+            *error = QString("\"%1\" is missing (%2)").arg(info.key, settingRangeText(info));
+            return false;
+        }
+        int value = 0;
+        QString why;
+        if (!readValue(info, settings.value(info.key), &value, &why)) {
+            *error = QString("\"%1\": %2").arg(info.key, why);
+            return false;
+        }
+        setSettingValue(info, s, value);
+    }
+    drDataSelect(s);
+    out = s;
+    return true;
+}
+
+QString settingsFileProblem(const TxSettingsRecord &s)
+{
+    const TxSettingsRecord back = throughFile(s);
+    for (const SettingInfo &info : settingsCatalogue()) {
+        const int want = settingValue(info, s);
+        if (settingValue(info, back) == want)
+            continue;
+        // The values of the valid range that come back whole.
+        int lo = info.upper + 1, hi = info.lower - 1;
+        TxSettingsRecord probe = s;
+        for (int v = info.lower; v <= info.upper; ++v) {
+            setSettingValue(info, probe, v);
+            if (settingValue(info, throughFile(probe)) == v) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        return QString("\"%1\" (%2): a settings file cannot hold %3; it holds %4..%5")
+            .arg(info.key, info.path(), settingValueText(info, want), settingValueWord(info, lo),
+                 settingValueText(info, hi));
+    }
+    return QString();
+}
+
+bool looksLikeJson(const QByteArray &bytes)
+{
+    for (char c : bytes) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            continue;
+        return c == '{';
+    }
+    return false;
+}

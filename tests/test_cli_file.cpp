@@ -1,0 +1,299 @@
+#include <QtTest>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "file/settingsjson.h"
+#include "link/sequences.h"
+#include "model/catalogue.h"
+#include "support/stores.h"
+
+// txctl's file commands, run as the real program on real files: show, diff,
+// export, import and sheet, their exit statuses and their one-line errors.
+class TestCliFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void show();
+    void exportImportIsByteIdentical();
+    void diff();
+    void badSettingsFiles_data();
+    void badSettingsFiles();
+    void mirrorsAreANote();
+    void importWritesNothingOnError_data();
+    void importWritesNothingOnError();
+    void usage_data();
+    void usage();
+    void sheet();
+
+private:
+    struct Run {
+        int status;
+        QByteArray out, err;
+    };
+    Run txctl(const QStringList &args);
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString write(const QString &name, const QByteArray &bytes);
+
+    QTemporaryDir dir;
+    QString factoryFile, randomFile;
+};
+
+namespace {
+
+TxSettingsRecord factory()
+{
+    TxSettingsRecord s = startSettings();
+    restData(s);
+    restData2(s);
+    return s;
+}
+
+QByteArray fileOf(TxSettingsRecord s)
+{
+    const SettingsLines l = buildSettingsLines(s);
+    return l.s + l.g + l.h;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TestCliFile::Run TestCliFile::txctl(const QStringList &args)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(TXCTL_PATH, args);
+    const bool finished = p.waitForFinished(60000);
+    return {finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QString TestCliFile::write(const QString &name, const QByteArray &bytes)
+{
+    QFile f(path(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return QString();
+    return f.fileName();
+}
+
+void TestCliFile::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    factoryFile = write("factory.txt", fileOf(factory()));
+    QRandomGenerator g(7);
+    randomFile = write("random.txt", fileOf(catalogueValuesOnly(randomInRangeSettings(g))));
+    QVERIFY(!factoryFile.isEmpty() && !randomFile.isEmpty());
+}
+
+void TestCliFile::show()
+{
+    const Run r = txctl({"show", factoryFile});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QList<QByteArray> lines = r.out.split('\n');
+    // A line per page, group and setting (and a blank line between pages).
+    int values = 0;
+    for (const QByteArray &line : lines)
+        values += line.startsWith("    ");
+    QCOMPARE(values, int(settingsCatalogue().size()));
+    for (const char *line : {"BASIC", "  SUB-TRIM", "    CH3             REV", "    POINT4:         50 %",
+                             "    TX-Alarm:       3.7 V", "    Rssi-Alarm:     -100 dBm", "  VERSION / MODE"})
+        QVERIFY2(lines.contains(line), line);
+
+    const Run json = txctl({"show", "--json", randomFile});
+    QCOMPARE(json.status, 0);
+    QCOMPARE(json.out, txctl({"export", randomFile}).out);
+}
+
+void TestCliFile::exportImportIsByteIdentical()
+{
+    for (const QString &file : {factoryFile, randomFile}) {
+        const QString json = path("out.json"), back = path("back.txt");
+        QCOMPARE(txctl({"export", file, "-o", json}).status, 0);
+        const Run r = txctl({"import", json, "-o", back});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out + r.err, QByteArray());
+        QCOMPARE(readAll(back), readAll(file));
+        // A document is a SOURCE as well.
+        QCOMPARE(txctl({"diff", file, json}).status, 0);
+    }
+}
+
+void TestCliFile::diff()
+{
+    TxSettingsRecord s = factory();
+    s.sub[2] = 7;
+    s.prm[1].master = 3;
+    s.rxAlarmVolt = 5.5;
+    const QString changed = write("changed.txt", fileOf(s));
+    const Run same = txctl({"diff", factoryFile, factoryFile});
+    QCOMPARE(same.status, 0);
+    QCOMPARE(same.out, QByteArray());
+    const Run differ = txctl({"diff", factoryFile, changed});
+    QCOMPARE(differ.status, 1);
+    QCOMPARE(differ.out, QByteArray("BASIC / SUB-TRIM / CH3: 0 -> 7\n"
+                                    "PROG.MIX / PROG.MIX2 / MAS: CH2 -> CH4\n"
+                                    "SYSTEM / ALARM / RX-Alarm: 4.0 V -> 5.5 V\n"));
+    const Run missing = txctl({"diff", factoryFile, path("nothing.txt")});
+    QCOMPARE(missing.status, 2);
+    QCOMPARE(missing.err, QByteArray("txctl: " + path("nothing.txt").toUtf8() + ": no such file or port\n"));
+}
+
+void TestCliFile::badSettingsFiles_data()
+{
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QByteArray>("bytes"); // put at `at`; at -1 appends
+    QTest::addColumn<QString>("message");
+    QTest::newRow("too long") << -1 << QByteArray("\n")
+                              << "not a settings file (244 bytes; a settings file has 243)";
+    QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line does not start with \"S\" at byte 0";
+    QTest::newRow("Z letter") << 161 << QByteArray("Y") << "the G line does not start with \"G\" at byte 81";
+    QTest::newRow("X letter") << 242 << QByteArray(" ") << "the H line does not start with \"H\" at byte 162";
+    // S line bytes 9-10: sub-trim CH1 as value + 120; "E0" is 224 - 120 = 104.
+    QTest::newRow("out of range") << 9 << QByteArray("E0")
+                                  << "BASIC / SUB-TRIM / CH1 holds 104, outside -100..100";
+    // Rev CH1 at byte 1: "Z" reads as 0, which is no value SAVE writes as "Z".
+    QTest::newRow("not a number") << 1 << QByteArray("Z")
+                                  << "BASIC / REVERSE / CH1 (byte 1, \"Z\") is not a value as SAVE writes it";
+    // G line byte 36 is the fixed "6".
+    QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
+                                << "byte 117 holds \"7\" where the file has \"6\"";
+}
+
+void TestCliFile::badSettingsFiles()
+{
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QByteArray file = fileOf(factory());
+    if (at < 0)
+        file += bytes;
+    else
+        file.replace(at, bytes.size(), bytes);
+    const QString bad = write("bad.txt", file);
+    for (const char *command : {"show", "export"}) {
+        const Run r = txctl({command, bad});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith("txctl: " + bad.toUtf8() + ": ") && r.err.count('\n') == 1, r.err);
+        QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err);
+    }
+}
+
+void TestCliFile::mirrorsAreANote()
+{
+    // The window saves the D/R UP and DOWN mirrors of the selected channel;
+    // after choosing another channel on ADVANCE2 they may be stale.
+    TxSettingsRecord s = factory();
+    s.drUp[1] = 40;
+    s.drCh = 1;
+    s.drUpEdit = 100;
+    const QString stale = write("stale.txt", fileOf(s));
+    const Run r = txctl({"export", stale});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("D/R edit mirrors") && r.err.count('\n') == 1, r.err);
+    QVERIFY(r.out.contains("\"advance1.dr.ch2Up\": 40,"));
+    const Run quiet = txctl({"export", "-q", stale});
+    QCOMPARE(quiet.err, QByteArray());
+    QCOMPARE(quiet.out, r.out);
+}
+
+void TestCliFile::importWritesNothingOnError_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("out of range") << QByteArray("\"basic.subTrim.ch3\": 0")
+                                  << QByteArray("\"basic.subTrim.ch3\": -101")
+                                  << "\"basic.subTrim.ch3\": -101 is outside -100..100";
+    QTest::newRow("missing") << QByteArray("\"basic.subTrim.ch3\": 0,") << QByteArray()
+                             << "\"basic.subTrim.ch3\" is missing (-100..100)";
+    QTest::newRow("beyond the file") << QByteArray("\"system.alarm.rx\": 4.0")
+                                     << QByteArray("\"system.alarm.rx\": 30.0")
+                                     << "a settings file cannot hold 30.0 V; it holds 0.0..23.9 V";
+    QTest::newRow("not json") << QByteArray("{") << QByteArray("x") << "not a JSON document";
+}
+
+void TestCliFile::importWritesNothingOnError()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, message);
+    QByteArray json = settingsToJson(factory());
+    json.replace(json.indexOf(from), from.size(), to);
+    const QString in = write("in.json", json);
+    const QString target = write("target.txt", "old contents");
+    const Run r = txctl({"import", in, "-o", target});
+    QCOMPARE(r.status, 2);
+    QVERIFY2(QString::fromUtf8(r.err).contains(message) && r.err.count('\n') == 1, r.err);
+    QCOMPARE(readAll(target), QByteArray("old contents"));
+    QCOMPARE(QDir(dir.path()).entryList({"target.txt*"}, QDir::Files | QDir::Hidden).size(), 1);
+    QVERIFY(!QFile::exists(path("fresh.txt")));
+    QCOMPARE(txctl({"import", in, "-o", path("fresh.txt")}).status, 2);
+    QVERIFY(!QFile::exists(path("fresh.txt")));
+}
+
+void TestCliFile::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text"); // in standard output for 0, else standard error
+    QTest::newRow("help") << QStringList{"show", "--help"} << 0 << "Usage: txctl show [-q] [--json] SOURCE";
+    QTest::newRow("diff help") << QStringList{"diff", "-h"} << 0 << "1 when they differ, 2 on an error";
+    QTest::newRow("no source") << QStringList{"show"} << 2 << "show: expected [-q] [--json] SOURCE";
+    QTest::newRow("two sources") << QStringList{"export", "a", "b"} << 2 << "export: expected";
+    QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
+    QTest::newRow("import without -o")
+        << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
+    QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";
+    QTest::newRow("sheet paper") << QStringList{"sheet", "x.txt", "-o", "x.pdf", "--paper", "A3"} << 2
+                                 << "unknown paper size \"A3\"";
+    QTest::newRow("listed") << QStringList{"--help"} << 0 << "import IN.json -o FILE";
+}
+
+void TestCliFile::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    const Run r = txctl(args);
+    QCOMPARE(r.status, status);
+    QVERIFY2(QString::fromUtf8(status == 0 ? r.out : r.err).contains(text), r.out + r.err);
+}
+
+void TestCliFile::sheet()
+{
+    for (const char *paper : {"A4", "Letter"}) {
+        const QString pdf = path(QString("sheet-%1.pdf").arg(paper));
+        const Run r = txctl({"sheet", "-q", randomFile, "-o", pdf, "--paper", paper});
+        QCOMPARE(r.status, 0);
+        QVERIFY(readAll(pdf).startsWith("%PDF-"));
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (pdftotext.isEmpty())
+            continue; // the layout test reads the sheet's text without it
+        QProcess p;
+        p.start(pdftotext, {pdf, "-"});
+        QVERIFY(p.waitForFinished(60000));
+        // Runs of dashes and blanks may come out merged or split.
+        const QRegularExpression loose("[\\s-]");
+        const QString text = QString::fromUtf8(p.readAllStandardOutput()).remove(loose);
+        QVERIFY(text.contains("Transmittersettings") && text.contains("random.txt"));
+        QCOMPARE(text.count("Page"), 2); // "Page 1 of 2", "Page 2 of 2"
+        for (const SettingInfo &info : settingsCatalogue()) {
+            const QString group = QString(info.group).remove(loose);
+            const QString caption = info.caption.section(' ', -1).remove(loose);
+            QVERIFY2(text.contains(info.page) && text.contains(group), qPrintable(info.path()));
+            QVERIFY2(text.contains(caption), qPrintable(info.caption));
+        }
+    }
+}
+
+QTEST_MAIN(TestCliFile)
+#include "test_cli_file.moc"

@@ -1,0 +1,435 @@
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "file/settingsfile.h"
+#include "link/lines.h"
+#include "link/sequences.h"
+#include "model/bindings.h"
+#include "model/validation.h"
+#include "sim/pty.h"
+#include "sim/simprotocol.h"
+#include "sim/virtualtransmitter.h"
+#include "support/stores.h"
+#include "support/testutil.h"
+
+// txctl's port commands, the real program against a pseudo-terminal: the
+// virtual transmitter on the other end, or a bare pty whose bytes the test
+// reads itself (nobody answers there, so the wire holds only what txctl says).
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out, err;
+};
+
+// Bytes as they arrived on the master side of a bare pty, with the time of
+// each piece.
+struct Wire {
+    QByteArray bytes;
+    QVector<QPair<qint64, int>> pieces; // (ms since start, offset of the piece)
+    qint64 arrival(int offset) const
+    {
+        qint64 t = -1;
+        for (const auto &p : pieces)
+            if (p.second <= offset)
+                t = p.first;
+        return t;
+    }
+};
+
+using Responder = std::function<void(const QByteArray &wire, PtyPair &pty)>;
+
+// Runs txctl with args, the event loop turning (for a transmitter in this
+// process) and a bare pty read along the way. `interruptAt`: once that many
+// bytes arrived on the pty, txctl gets SIGINT. `respond` is called after
+// every piece that arrives on the pty.
+Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr, int interruptAt = -1,
+          const Responder &respond = {})
+{
+    QProcess p;
+    p.start(QStringLiteral(TXCTL_PATH), args);
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    QElapsedTimer clock;
+    clock.start();
+    bool interrupted = false;
+    while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pty) {
+            const QByteArray got = pty->read(2);
+            if (!got.isEmpty() && wire) {
+                wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
+                wire->bytes += got;
+                if (respond)
+                    respond(wire->bytes, *pty);
+            }
+            if (wire && interruptAt >= 0 && !interrupted && wire->bytes.size() >= interruptAt) {
+                ::kill(pid_t(p.processId()), SIGINT);
+                interrupted = true;
+            }
+        } else {
+            p.waitForFinished(5);
+        }
+    }
+    p.waitForFinished(1000);
+    if (pty && wire) // what was still on its way when txctl ended
+        wire->bytes += pty->read(50);
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+// What the window's SAVE writes after a READ from a fresh start: the
+// transmitter's settings as the frames carry them, on top of the start values
+// for what no frame carries, with the D/R mirrors derived and validated.
+QByteArray windowSaveAfterRead(const TxSettingsRecord &model)
+{
+    const TxSettingsRecord start = startSettings();
+    TxSettingsRecord s = model;
+    s.drCh = start.drCh;
+    s.drUpEdit = start.drUpEdit;
+    s.drDownEdit = start.drDownEdit;
+    s.drRateEdit = start.drRateEdit;
+    s.drExpEdit = start.drExpEdit;
+    drDataSelect(s);
+    validateSettings(s);
+    const SettingsLines l = buildSettingsLines(s);
+    return settingsFileBytes(QString::fromLatin1(l.s), QString::fromLatin1(l.g), QString::fromLatin1(l.h));
+}
+
+// A settings file as SAVE writes it, from a random in-range model.
+QByteArray randomSettingsFile(quint32 seed)
+{
+    QRandomGenerator g(seed);
+    TxSettingsRecord s = randomInRangeSettings(g);
+    drDataSelect(s);
+    const SettingsLines l = buildSettingsLines(s);
+    return l.s + l.g + l.h;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The tokens a transmitter received up to txctl's "DIS", without the "WWW"
+// answers to its frames.
+QStringList saidTo(const VirtualTransmitter &tx)
+{
+    waitFor([&] { return tx.receivedCount("DIS") > 0; }, 5000); // the last bytes may be on their way
+    QStringList out;
+    for (const QString &t : tx.received())
+        if (t != "WWW")
+            out << t;
+    return out;
+}
+
+const QByteArray kFactoryLines =
+    "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y"
+    "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z"
+    "H7474747474747474003747474015747474001020314253647407474747474747474110140380000X";
+
+} // namespace
+
+class TestCliPort : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFile::exists(QStringLiteral(TXCTL_PATH)));
+        QLoggingCategory::setFilterRules("txsim.info=false\ndefault.debug=false");
+    }
+    void readGivesTheWindowsFile_data();
+    void readGivesTheWindowsFile();
+    void readAsksAgainForMissingFrames_data();
+    void readAsksAgainForMissingFrames();
+    void writeAndResetPutTheWindowsBytesOnTheWire_data();
+    void writeAndResetPutTheWindowsBytesOnTheWire();
+    void verifyCatchesAChangedValue_data();
+    void verifyCatchesAChangedValue();
+    void failuresAreOneLineAndLeaveNoFile_data();
+    void failuresAreOneLineAndLeaveNoFile();
+    void monitorRecordsTheLiveValues();
+};
+
+void TestCliPort::readGivesTheWindowsFile_data()
+{
+    QTest::addColumn<int>("seed"); // 0: the transmitter's own demo model
+    QTest::addColumn<bool>("split");
+    QTest::newRow("demo model") << 0 << false;
+    QTest::newRow("random model") << 1 << false;
+    QTest::newRow("random model, every write split") << 2 << true;
+}
+
+void TestCliPort::readGivesTheWindowsFile()
+{
+    QFETCH(int, seed);
+    QFETCH(bool, split);
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    if (seed > 0) {
+        QRandomGenerator g{quint32(seed)};
+        tx.setSettings(randomInRangeSettings(g));
+    }
+    tx.setSplitFrames(split);
+    QTemporaryDir dir;
+    const QString out = dir.filePath("model.txt");
+
+    const Run r = txctl({"read", tx.slavePath(), "-o", out});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(readFile(out), windowSaveAfterRead(tx.settings()));
+    QVERIFY(r.err.contains("frames received 19/19"));
+    const QStringList said = saidTo(tx);
+    QCOMPARE(said.first(), QString("OK"));
+    QCOMPARE(said.last(), QString("DIS"));
+    QVERIFY(said.contains("RR"));
+    QVERIFY(tx.receivedCount("WWW") >= 19); // one answer per received chunk
+}
+
+void TestCliPort::readAsksAgainForMissingFrames_data()
+{
+    QTest::addColumn<int>("lostDumps"); // how many answers to "RR" lack frame 12
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("frame 12 lost once") << 1 << 0 << "";
+    QTest::newRow("frame 12 never comes") << 100 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
+}
+
+// A transmitter played by the test on a bare pty: each "RR" is answered with
+// the settings frames, frame 12 left out of the first `lostDumps` answers.
+void TestCliPort::readAsksAgainForMissingFrames()
+{
+    QFETCH(int, lostDumps);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    const QString out = dir.filePath("model.txt");
+    QRandomGenerator g(5);
+    const TxSettingsRecord model = randomInRangeSettings(g);
+    int answered = 0;
+    auto respond = [&](const QByteArray &wire, PtyPair &p) {
+        for (; answered < wire.count("RR"); ++answered) {
+            const std::vector<QByteArray> dump = settingsDump(model, startLiveData());
+            for (size_t i = 0; i < dump.size(); ++i)
+                if (i + 1 != 12 || answered >= lostDumps)
+                    p.write(dump[i]);
+        }
+    };
+
+    Wire wire;
+    const Run r = txctl({"read", pty.slavePath(), "-o", out, "--timeout", "1.5"}, &pty, &wire, -1, respond);
+    QCOMPARE(r.status, status);
+    QVERIFY(wire.bytes.startsWith("OKRR") && wire.bytes.endsWith("DIS"));
+    if (status == 0) {
+        QCOMPARE(int(wire.bytes.count("RR")), 2);
+        QCOMPARE(readFile(out), windowSaveAfterRead(model));
+    } else {
+        QVERIFY(wire.bytes.count("RR") >= 2 &&
+                wire.bytes.count("RR") <= 4); // asked again, a bounded number of times
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+    }
+}
+
+void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
+{
+    QTest::addColumn<QStringList>("args"); // FILE stands for the settings file
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<int>("interruptAt"); // SIGINT once this many bytes arrived, -1 never
+    QTest::addColumn<int>("status");
+    const QByteArray model = randomSettingsFile(7);
+    QTest::newRow("write") << QStringList{"write", "FILE"} << model << -1 << 0;
+    QTest::newRow("reset --yes") << QStringList{"reset", "--yes"} << kFactoryLines << -1 << 0;
+    // Ctrl-C after the S line: the write is finished, then "DIS".
+    QTest::newRow("write, Ctrl-C after the first line")
+        << QStringList{"write", "FILE"} << model << 2 + kLineLength << 130;
+}
+
+void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, lines);
+    QFETCH(int, interruptAt);
+    QFETCH(int, status);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt");
+    QVERIFY(writeFile(file, lines));
+    args.replaceInStrings("FILE", file);
+    args.insert(1, pty.slavePath());
+
+    Wire wire;
+    const Run r = txctl(args, &pty, &wire, interruptAt);
+    QCOMPARE(r.status, status);
+    QCOMPARE(wire.bytes, QByteArray("OK") + lines + "WWW" + "DIS");
+    // Each line has its pause before the next step (no upper bound: the
+    // machine may be busy).
+    const int s = 2, g = s + kLineLength, h = g + kLineLength, www = h + kLineLength;
+    QVERIFY2(wire.arrival(g) - wire.arrival(s) >= 700, "S to G");
+    QVERIFY2(wire.arrival(h) - wire.arrival(g) >= 700, "G to H");
+    QVERIFY2(wire.arrival(www) - wire.arrival(h) >= 700, "H to WWW");
+    if (status == 0)
+        QVERIFY(r.err.contains("line 3/3 sent"));
+}
+
+void TestCliPort::verifyCatchesAChangedValue_data()
+{
+    QTest::addColumn<bool>("alter");
+    QTest::addColumn<int>("status");
+    QTest::newRow("transmitter keeps what it gets") << false << 0;
+    QTest::newRow("transmitter changes the CH3 sub-trim") << true << 1;
+}
+
+void TestCliPort::verifyCatchesAChangedValue()
+{
+    QFETCH(bool, alter);
+    QFETCH(int, status);
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    tx.setAlterOnWrite(alter);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt");
+    const QByteArray bytes = randomSettingsFile(11);
+    QVERIFY(writeFile(file, bytes));
+    TxSettingsRecord written = startSettings();
+    loadSettingsText(QString::fromLatin1(bytes), written);
+
+    const Run r = txctl({"write", tx.slavePath(), file, "--verify"});
+    QCOMPARE(r.status, status);
+    QCOMPARE(tx.lastLine(LineKind::S), bytes.left(kLineLength));
+    if (alter) {
+        const int was = written.sub[2], now = tx.settings().sub[2];
+        QCOMPARE(r.out, QString("BASIC / SUB-TRIM / CH3: %1 -> %2\n").arg(was).arg(now));
+    } else {
+        QCOMPARE(r.out, QString());
+    }
+    const QStringList said = saidTo(tx);
+    QCOMPARE(said, (QStringList{"OK", "S", "G", "H", "RR", "DIS"}));
+}
+
+void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
+{
+    // PORT: a pty nobody answers on; FILE: a settings file with `content`;
+    // OUT: a file that must not appear.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("opens"); // the port opened: "OK" ... "DIS"; otherwise nothing on the wire
+    const QByteArray good = randomSettingsFile(3);
+    QByteArray subTrim = good, notANumber = good, sixChanged = good, noG = good;
+    subTrim.replace(9, 2, "DD");        // CH1 sub-trim 101
+    notANumber[1] = 'Z';                // reverse CH1, reads as 0
+    sixChanged[kLineLength + 36] = '5'; // G line's fixed digit
+    noG[kLineLength] = 'X';             // G letter not in place
+    QTest::newRow("read, missing port") << QStringList{"read", "/dev/tty-no-such-port", "-o", "OUT"} << good
+                                        << "/dev/tty-no-such-port: no such port" << false;
+    QTest::newRow("read, silent transmitter") << QStringList{"read", "PORT", "-o", "OUT", "--timeout", "1"}
+                                              << good << "no answer from the transmitter within 1 s" << true;
+    QTest::newRow("write, missing port") << QStringList{"write", "no-such-port-name", "FILE"} << good
+                                         << "/dev/no-such-port-name: no such port" << false;
+    QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good + "\n"
+                                       << "not a settings file: 244 bytes" << false;
+    QTest::newRow("write, out of range")
+        << QStringList{"write", "PORT", "FILE"} << subTrim << "BASIC / SUB-TRIM / CH1 = 101" << false;
+    QTest::newRow("write, not a number") << QStringList{"write", "PORT", "FILE"} << notANumber
+                                         << "S line position 1: \"Z\" does not load as written" << false;
+    QTest::newRow("write, fixed digit")
+        << QStringList{"write", "PORT", "FILE"} << sixChanged << "G line position 36: \"5\"" << false;
+    QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
+                                    << "the G line is not in place" << false;
+    QTest::newRow("reset without a terminal") << QStringList{"reset", "PORT"} << good << "add --yes" << false;
+    QTest::newRow("monitor, silent transmitter")
+        << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good
+        << "no answer from the transmitter within 1 s" << true;
+}
+
+void TestCliPort::failuresAreOneLineAndLeaveNoFile()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QFETCH(bool, opens);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt"), out = dir.filePath("out.txt");
+    QVERIFY(writeFile(file, content));
+    args.replaceInStrings("PORT", pty.slavePath());
+    args.replaceInStrings("FILE", file);
+    args.replaceInStrings("OUT", out);
+
+    Wire wire;
+    const Run r = txctl(args, &pty, &wire);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    // One error line (progress lines may come before it).
+    QCOMPARE(r.err.count("txctl: "), 1);
+    QVERIFY(r.err.section('\n', -2, -2).startsWith("txctl: "));
+    QCOMPARE(r.out, QString());
+    if (args.first() == "monitor") {
+        QCOMPARE(readFile(out),
+                 QByteArray("time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"));
+    } else {
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"model.txt"}); // no temporary left
+    }
+    if (opens)
+        QVERIFY2(wire.bytes.startsWith("OK") && wire.bytes.endsWith("DIS"), wire.bytes.constData());
+    else
+        QCOMPARE(wire.bytes, QByteArray());
+}
+
+void TestCliPort::monitorRecordsTheLiveValues()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    tx.setMotion(false);
+    TxLiveDataRecord d = tx.liveData();
+    const int servo[8] = {1000, 1100, 1250, 1500, 1750, 1900, 2000, 1333};
+    std::copy(servo, servo + 8, d.servo);
+    d.txVolt = 1185;
+    d.rxVolt = 51;
+    d.extVolt = 126;
+    d.rxRssi = 30;
+    tx.setLiveData(d);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("live.csv");
+
+    const Run r = txctl({"monitor", tx.slavePath(), "--seconds", "2", "--csv", csv});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QString()); // no terminal, and the rows go to the file
+    const QStringList rows = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(rows.size() >= 6);
+    QCOMPARE(rows.first(), QString("time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm"));
+    double last = 0;
+    for (const QString &row : rows.mid(1)) {
+        const QStringList cells = row.split(',');
+        QCOMPARE(cells.mid(1).join(','),
+                 QString("1000,1100,1250,1500,1750,1900,2000,1333,11.85,5.1,12.6,-70"));
+        QVERIFY(cells.first().toDouble() > last);
+        last = cells.first().toDouble();
+    }
+    QVERIFY(last <= 2.1);
+    QCOMPARE(saidTo(tx), (QStringList{"OK", "DIS"}));
+}
+
+QTEST_GUILESS_MAIN(TestCliPort)
+#include "test_cli_port.moc"
