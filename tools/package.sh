@@ -24,6 +24,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target txconfig txctl txsim txconfig-demo man debian-changelog
 
 rm -f build/txconfig_*.deb
-(cd build && cpack -G DEB >/dev/null)
+(cd build && cpack -G DEB >cpack.log 2>&1) || { cat build/cpack.log >&2; exit 1; }
 deb=$(ls build/txconfig_*.deb)
 echo "$deb"
