@@ -1,11 +1,18 @@
-// Draws the toolbar icons and the two connection lamps of the window.
+// Draws the toolbar icons and the two connection lamps of the window, and the
+// application's own icon for the desktop menu.
 //
 //   make_icons <outdir>
 //
 // writes Receive.png, open.png, Send.png, save.png, Reset.png, red.png and
 // green.png (120 x 120, transparent background) into <outdir>. The pictures
 // are kept bold and simple so that they still read at 60 x 60 and 40 x 40.
+//
+//   make_icons --app-icon <icondir>
+//
+// writes the application icon, a hand-held transmitter, at every size the
+// icon theme keeps as <icondir>/hicolor/NxN/apps/io.github.txconfig.txconfig.png.
 
+#include <QByteArray>
 #include <QDir>
 #include <QImage>
 #include <QLinearGradient>
@@ -217,6 +224,97 @@ void drawLamp(QPainter &p, QColor light, QColor dark)
     p.drawEllipse(QRectF(24, 20, 46, 34));
 }
 
+// The application icon: a hand-held transmitter with its aerial, two sticks
+// and a small display, drawn on a 256 x 256 grid and scaled. Below 32 pixels
+// the display and the switches are left out and the lines get relatively
+// thicker, so the outline still reads in a panel.
+void drawTransmitter(QPainter &p, int size)
+{
+    const bool small = size < 32;
+    const qreal line = small ? 14 : (size < 64 ? 10 : 7);
+    p.scale(size / 256.0, size / 256.0);
+    const QPen pen(kOutline, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+
+    // The aerial, behind the case.
+    p.setPen(pen);
+    p.setBrush(QColor(90, 96, 108));
+    p.drawRoundedRect(QRectF(178, 10, 22, 80), 10, 10);
+
+    // The case.
+    QLinearGradient body(0, 60, 0, 246);
+    body.setColorAt(0, QColor(92, 104, 124));
+    body.setColorAt(1, QColor(38, 44, 56));
+    p.setBrush(body);
+    p.drawRoundedRect(QRectF(14, 66, 228, 176), 40, 40);
+
+    // Two gimbals with their sticks: bezel, stick shaft, knob.
+    const QPointF gimbals[2] = {QPointF(74, 172), QPointF(182, 172)};
+    const QPointF knobs[2] = {QPointF(62, 150), QPointF(198, 158)};
+    for (int i = 0; i < 2; ++i) {
+        QRadialGradient bezel(gimbals[i], 42);
+        bezel.setColorAt(0, QColor(30, 34, 40));
+        bezel.setColorAt(1, QColor(150, 158, 172));
+        p.setPen(pen);
+        p.setBrush(bezel);
+        p.drawEllipse(gimbals[i], 40, 40);
+        p.setPen(QPen(kOutline, small ? 20 : 14, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(gimbals[i], knobs[i]);
+        QRadialGradient knob(knobs[i] - QPointF(5, 5), 20);
+        knob.setColorAt(0, QColor(255, 200, 90));
+        knob.setColorAt(1, QColor(230, 120, 20));
+        p.setPen(pen);
+        p.setBrush(knob);
+        p.drawEllipse(knobs[i], 18, 18);
+    }
+    if (small)
+        return;
+
+    // The display with two servo bars.
+    p.setPen(QPen(kOutline, line * 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QLinearGradient lcd(0, 86, 0, 126);
+    lcd.setColorAt(0, QColor(170, 235, 150));
+    lcd.setColorAt(1, QColor(100, 190, 90));
+    p.setBrush(lcd);
+    p.drawRoundedRect(QRectF(84, 84, 88, 44), 8, 8);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 80, 30));
+    p.drawRect(QRectF(96, 96, 46, 7));
+    p.drawRect(QRectF(96, 110, 64, 7));
+
+    // Two toggle switches at the top corners.
+    p.setPen(pen);
+    p.setBrush(QColor(210, 214, 222));
+    p.drawEllipse(QPointF(46, 100), 12, 12);
+    p.drawEllipse(QPointF(210, 100), 12, 12);
+}
+
+bool writeAppIcons(const QDir &root)
+{
+    static const int sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+    bool ok = true;
+    for (int size : sizes) {
+        const QString sub = QString("hicolor/%1x%1/apps").arg(size);
+        if (!root.mkpath(sub)) {
+            std::fprintf(stderr, "make_icons: cannot create %s\n", qPrintable(root.filePath(sub)));
+            ok = false;
+            continue;
+        }
+        QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            drawTransmitter(p, size);
+        }
+        const QString path = root.filePath(sub + "/io.github.txconfig.txconfig.png");
+        if (!img.save(path, "PNG")) {
+            std::fprintf(stderr, "make_icons: cannot write %s\n", qPrintable(path));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 bool writeIcon(const QDir &dir, const char *name, const std::function<void(QPainter &)> &draw)
 {
     QImage img(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
@@ -238,8 +336,10 @@ bool writeIcon(const QDir &dir, const char *name, const std::function<void(QPain
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && QByteArray(argv[1]) == "--app-icon")
+        return writeAppIcons(QDir(QString::fromLocal8Bit(argv[2]))) ? 0 : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icons <outdir>\n");
+        std::fprintf(stderr, "usage: make_icons <outdir>\n       make_icons --app-icon <icondir>\n");
         return 2;
     }
     QDir dir(QString::fromLocal8Bit(argv[1]));
