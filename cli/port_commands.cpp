@@ -15,7 +15,7 @@
 #include "app/waitms.h"
 #include "cli/cli.h"
 #include "cli/port_link.h"
-#include "cli/port_settingsfile.h"
+#include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
@@ -307,7 +307,8 @@ int runWrite(const QStringList &args)
 
     TxSettingsRecord s;
     QString error;
-    if (!loadSettingsFileWhole(parser.positionalArguments().at(1), s, &error))
+    if (!loadSettingsFileStrict(parser.positionalArguments().at(1), StaleEditMirrors::Refuse, s, nullptr,
+                                &error))
         return failWith(error + "; nothing sent");
 
     installInterruptHandler();

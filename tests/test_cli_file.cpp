@@ -152,19 +152,22 @@ void TestCliFile::badSettingsFiles_data()
     QTest::addColumn<QByteArray>("bytes"); // put at `at`; at -1 appends
     QTest::addColumn<QString>("message");
     QTest::newRow("too long") << -1 << QByteArray("\n")
-                              << "not a settings file (244 bytes; a settings file has 243)";
-    QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line does not start with \"S\" at byte 0";
-    QTest::newRow("Z letter") << 161 << QByteArray("Y") << "the G line does not start with \"G\" at byte 81";
-    QTest::newRow("X letter") << 242 << QByteArray(" ") << "the H line does not start with \"H\" at byte 162";
+                              << "not a settings file: 244 bytes, a settings file has exactly 243";
+    QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line is not in place (byte 0 must hold \"S\"";
+    QTest::newRow("Z letter") << 161 << QByteArray("Y")
+                              << "the G line is not in place (byte 81 must hold \"G\"";
+    QTest::newRow("X letter") << 242 << QByteArray(" ")
+                              << "the H line is not in place (byte 162 must hold \"H\"";
     // S line bytes 9-10: sub-trim CH1 as value + 120; "E0" is 224 - 120 = 104.
     QTest::newRow("out of range") << 9 << QByteArray("E0")
                                   << "BASIC / SUB-TRIM / CH1 holds 104, outside -100..100";
     // Rev CH1 at byte 1: "Z" reads as 0, which is no value SAVE writes as "Z".
     QTest::newRow("not a number") << 1 << QByteArray("Z")
-                                  << "BASIC / REVERSE / CH1 (byte 1, \"Z\") is not a value as SAVE writes it";
+                                  << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
+                                     "not a value as SAVE writes it";
     // G line byte 36 is the fixed "6".
     QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
-                                << "byte 117 holds \"7\" where the file has \"6\"";
+                                << "byte 117, G line position 36 holds \"7\" where SAVE writes \"6\"";
 }
 
 void TestCliFile::badSettingsFiles()

@@ -338,6 +338,8 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     notANumber[1] = 'Z';                // reverse CH1, reads as 0
     sixChanged[kLineLength + 36] = '5'; // G line's fixed digit
     noG[kLineLength] = 'X';             // G letter not in place
+    QByteArray staleMirrors = good;     // D/R UP edit mirror, not the selected channel's rate
+    staleMirrors.replace(kLineLength + 55, 2, good.mid(kLineLength + 55, 2) == "00" ? "01" : "00");
     QTest::newRow("read, missing port") << QStringList{"read", "/dev/tty-no-such-port", "-o", "OUT"} << good
                                         << "/dev/tty-no-such-port: no such port" << false;
     QTest::newRow("read, silent transmitter") << QStringList{"read", "PORT", "-o", "OUT", "--timeout", "1"}
@@ -346,14 +348,18 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
                                          << "/dev/no-such-port-name: no such port" << false;
     QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good + "\n"
                                        << "not a settings file: 244 bytes" << false;
-    QTest::newRow("write, out of range")
-        << QStringList{"write", "PORT", "FILE"} << subTrim << "BASIC / SUB-TRIM / CH1 = 101" << false;
-    QTest::newRow("write, not a number") << QStringList{"write", "PORT", "FILE"} << notANumber
-                                         << "S line position 1: \"Z\" does not load as written" << false;
-    QTest::newRow("write, fixed digit")
-        << QStringList{"write", "PORT", "FILE"} << sixChanged << "G line position 36: \"5\"" << false;
+    QTest::newRow("write, out of range") << QStringList{"write", "PORT", "FILE"} << subTrim
+                                         << "BASIC / SUB-TRIM / CH1 holds 101, outside -100..100" << false;
+    QTest::newRow("write, not a number")
+        << QStringList{"write", "PORT", "FILE"} << notANumber
+        << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\"" << false;
+    QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
+                                        << "byte 117, G line position 36 holds \"5\"" << false;
     QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
                                     << "the G line is not in place" << false;
+    QTest::newRow("write, stale D/R mirrors")
+        << QStringList{"write", "PORT", "FILE"} << staleMirrors
+        << "the D/R edit mirrors (bytes 136-137, G line positions 55-56) are" << false;
     QTest::newRow("reset without a terminal") << QStringList{"reset", "PORT"} << good << "add --yes" << false;
     QTest::newRow("monitor, silent transmitter")
         << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good
