@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "link/lines.h"
+#include "model/choices.h"
 #include "model/validation.h"
 
 namespace {
@@ -37,15 +38,15 @@ const VoltRule &voltRule(const std::string &name)
     throw std::logic_error("settings catalogue: no validation rule " + name);
 }
 
-const QStringList kNorRev = {"NOR", "REV"};
-const QStringList kOffOn = {"OFF", "ON"};
-const QStringList kAuxSources = {"SwA", "SwB", "VrA", "VrB", "NULL"};
-const QStringList kCh1to4 = {"CH1", "CH2", "CH3", "CH4"};
-const QStringList kCh1to8 = {"CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8"};
-const QStringList kSwa = {"SWA"};
-const QStringList kUpDown = {"UP", "DOWN"};
-const QStringList kAttiSources = {"CH5", "CH6", "CH7", "CH8", "OFF"};
-const QStringList kMixStates = {"INH", "OFF", "ON"};
+const QStringList &kNorRev = norRevNames();
+const QStringList &kOffOn = offOnNames();
+const QStringList &kAuxSources = auxSourceNames();
+const QStringList &kCh1to4 = ch1to4Names();
+const QStringList &kCh1to8 = ch1to8Names();
+const QStringList &kSwa = swaNames();
+const QStringList &kUpDown = upDownNames();
+const QStringList &kAttiSources = attiSourceNames();
+const QStringList &kMixStates = mixStateNames();
 
 QString element(const char *field, int i)
 {
