@@ -1,11 +1,9 @@
 #include "cli/file_source.h"
 
-#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSerialPortInfo>
-#include <cstdio>
 
 #include "cli/cli.h"
 #include "cli/settingsfile_strict.h"
@@ -102,27 +100,4 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
         return false;
     }
     return true;
-}
-
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const QString &usage,
-                 const QString &description, int positionals)
-{
-    parser.setApplicationDescription(description);
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
-    parser.addOption(help);
-    parser.addOption(QCommandLineOption({"q", "quiet"}, "Print no progress on standard error."));
-    if (!parser.parse(args))
-        return failWith(QString("%1: %2 (txctl %1 --help)").arg(args.value(0), parser.errorText()));
-    if (parser.isSet(help)) {
-        // The parser's own first line names the program path only.
-        QString text = parser.helpText();
-        text = "Usage: txctl " + usage + text.mid(text.indexOf('\n'));
-        std::fputs(qPrintable(text), stdout);
-        return kExitOk;
-    }
-    if (parser.positionalArguments().size() != positionals)
-        return failWith(
-            QString("%1: expected %2 (txctl %1 --help)").arg(args.value(0), usage.section(' ', 1)));
-    return -1;
 }

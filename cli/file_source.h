@@ -26,12 +26,3 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
 // Replaces `path` with `bytes` in one step (a temporary file renamed into
 // place), so the file is either the old one or the complete new one.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
-
-class QCommandLineParser;
-
-// Parses a command's own arguments (args[0] is the command's name) with
-// --help and -q/--quiet added. Returns -1 when the command should go on, or
-// the exit status to end with: 0 after --help, kExitError (message printed)
-// on a usage error or a wrong number of positional arguments.
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const QString &usage,
-                 const QString &description, int positionals);
