@@ -1,8 +1,5 @@
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 #include "file/settingsfile.h"
 #include "link/lines.h"
@@ -12,6 +9,7 @@
 #include "sim/pty.h"
 #include "sim/simprotocol.h"
 #include "sim/virtualtransmitter.h"
+#include "support/programs.h"
 #include "support/stores.h"
 #include "support/testutil.h"
 
@@ -26,63 +24,19 @@ struct Run {
     QString out, err;
 };
 
-// Bytes as they arrived on the master side of a bare pty, with the time of
-// each piece.
-struct Wire {
-    QByteArray bytes;
-    QVector<QPair<qint64, int>> pieces; // (ms since start, offset of the piece)
-    qint64 arrival(int offset) const
-    {
-        qint64 t = -1;
-        for (const auto &p : pieces)
-            if (p.second <= offset)
-                t = p.first;
-        return t;
-    }
-};
-
 using Responder = std::function<void(const QByteArray &wire, PtyPair &pty)>;
 
-// Runs txctl with args, the event loop turning (for a transmitter in this
-// process) and a bare pty read along the way. `interruptAt`: once that many
-// bytes arrived on the pty, txctl gets SIGINT. `respond` is called after
-// every piece that arrives on the pty.
+// Runs txctl (see runProgram), its output as text.
 Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr, int interruptAt = -1,
           const Responder &respond = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(TXCTL_PATH), args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    QElapsedTimer clock;
-    clock.start();
-    bool interrupted = false;
-    while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (pty) {
-            const QByteArray got = pty->read(2);
-            if (!got.isEmpty() && wire) {
-                wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
-                wire->bytes += got;
-                if (respond)
-                    respond(wire->bytes, *pty);
-            }
-            if (wire && interruptAt >= 0 && !interrupted && wire->bytes.size() >= interruptAt) {
-                ::kill(pid_t(p.processId()), SIGINT);
-                interrupted = true;
-            }
-        } else {
-            p.waitForFinished(5);
-        }
-    }
-    p.waitForFinished(1000);
-    if (pty && wire) // what was still on its way when txctl ended
-        wire->bytes += pty->read(50);
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    RunOptions options;
+    options.pty = pty;
+    options.wire = wire;
+    options.interruptAt = interruptAt;
+    options.respond = respond;
+    const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
+    return {r.status, QString::fromLocal8Bit(r.out), QString::fromLocal8Bit(r.err)};
 }
 
 // What the window's SAVE writes after a READ from a fresh start: the
@@ -109,20 +63,7 @@ QByteArray randomSettingsFile(quint32 seed)
     QRandomGenerator g(seed);
     TxSettingsRecord s = randomInRangeSettings(g);
     drDataSelect(s);
-    const SettingsLines l = buildSettingsLines(s);
-    return l.s + l.g + l.h;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return settingsFileOf(s);
 }
 
 // The tokens a transmitter received up to txctl's "DIS", without the "WWW"
