@@ -34,8 +34,12 @@ int parseCommand(QCommandLineParser &parser, const QStringList &args, const QStr
     const QCommandLineOption help({"h", "help"}, "Show this help.");
     parser.addOption(help);
     parser.addOption(QCommandLineOption({"q", "quiet"}, "Print no progress on standard error."));
-    if (!parser.parse(args))
-        return failWith(QString("%1: %2 (txctl %1 --help)").arg(command, parser.errorText()));
+    if (!parser.parse(args)) {
+        QString why = parser.errorText();
+        if (why.endsWith('.'))
+            why.chop(1);
+        return failWith(QString("%1: %2 (txctl %1 --help)").arg(command, why));
+    }
     if (parser.isSet(help)) {
         // The parser's own text starts with a usage line that names the
         // program path only; its argument and option lists follow a blank

@@ -70,14 +70,14 @@ private:
     QString last;
 };
 
-// --timeout SECONDS, a positive number.
-bool timeoutMs(const QCommandLineParser &parser, int *ms)
+// --timeout SECONDS, from 0.1 to 3600, of `command`.
+bool timeoutMs(const QCommandLineParser &parser, const QString &command, int *ms)
 {
     bool ok = false;
     const double s = parser.value("timeout").toDouble(&ok);
-    if (!ok || s <= 0 || s > 3600) {
-        failWith(QString("--timeout wants a number of seconds from 0.1 to 3600, not \"%1\"")
-                     .arg(parser.value("timeout")));
+    if (!ok || s < 0.1 || s > 3600) {
+        failWith(QString("%1: --timeout wants a number of seconds from 0.1 to 3600, not \"%2\"")
+                     .arg(command, parser.value("timeout")));
         return false;
     }
     *ms = int(s * 1000 + 0.5);
@@ -228,7 +228,7 @@ int runRead(const QStringList &args)
     if (out.isEmpty())
         return missingOption(args, "-o FILE");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
 
     installInterruptHandler();
@@ -289,7 +289,7 @@ int runWrite(const QStringList &args)
         return done;
     const bool quiet = parser.isSet("quiet");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
 
     TxSettingsRecord s;
@@ -444,15 +444,15 @@ int runMonitor(const QStringList &args)
         return done;
     const bool quiet = parser.isSet("quiet");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
     qint64 endMs = -1;
     if (parser.isSet("seconds")) {
         bool ok = false;
         const double n = parser.value("seconds").toDouble(&ok);
         if (!ok || n <= 0)
-            return failWith(
-                QString("--seconds wants a positive number, not \"%1\"").arg(parser.value("seconds")));
+            return failWith(QString("monitor: --seconds wants a positive number, not \"%1\"")
+                                .arg(parser.value("seconds")));
         endMs = qint64(n * 1000 + 0.5);
     }
 

@@ -224,6 +224,8 @@ void TestCliFile::usage_data()
     QTest::newRow("two sources") << QStringList{"export", "a", "b"} << 2
                                  << "export: wrong number of arguments";
     QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
+    QTest::newRow("bad timeout") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "0"} << 2
+                                 << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"0\"";
     QTest::newRow("import without -o")
         << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
     QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";
