@@ -95,9 +95,12 @@ int interrupted(PortLink &link, const QString &what = QString())
     return kExitInterrupted;
 }
 
-// Reads the settings over an open link with progress on standard error.
+// Reads the settings over an open link with progress on standard error,
+// after the window's button lock ("RR" never follows "OK" or a WRITE sooner
+// in the window).
 bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
 {
+    waitMs(kButtonLockMs);
     InPlaceProgress bar(quiet);
     bar.update(QString("frames received 0/%1").arg(kSettingsFrameCount));
     return readSettingsOverLink(
@@ -242,7 +245,6 @@ int runRead(const QStringList &args)
     QString error;
     if (!link.open(parser.positionalArguments().at(0), &error))
         return failWith(error);
-    waitMs(kButtonLockMs); // "RR" never follows "OK" sooner in the window
     const bool ok = readWithProgress(link, timeout, quiet, &error);
     if (interruptRequested())
         return interrupted(link, "nothing written");
@@ -308,7 +310,6 @@ int runWrite(const QStringList &args)
         link.close();
         return kExitOk;
     }
-    waitMs(kButtonLockMs);
     const bool ok = readWithProgress(link, timeout, quiet, &error);
     if (interruptRequested())
         return interrupted(link, "the write was finished, the check was not");
@@ -585,7 +586,6 @@ bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, T
     PortLink link;
     if (!link.open(port, error))
         return false;
-    waitMs(kButtonLockMs);
     const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
     if (interruptRequested()) {
         // Nothing has been written by the caller yet: close cleanly and end
