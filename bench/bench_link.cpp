@@ -3,20 +3,13 @@
 #include "link/frames.h"
 #include "link/lines.h"
 #include "model/txsettings.h"
+#include "support/stores.h"
 
 namespace {
 
-TxSettingsRecord factory()
-{
-    TxSettingsRecord s = startSettings();
-    restData(s);
-    restData2(s);
-    return s;
-}
-
 void decodeOne(benchmark::State &state, const QByteArray &chunk)
 {
-    TxSettingsRecord s = factory();
+    TxSettingsRecord s = factorySettings();
     TxLiveDataRecord d = startLiveData();
     FrameDecoder decoder;
     int frames = 0;
@@ -38,14 +31,14 @@ BENCHMARK(BM_DecodeLiveChunk);
 
 void BM_DecodeSettingsChunk(benchmark::State &state)
 {
-    decodeOne(state, buildSettingsFrame(settingsFrameLayouts()[1], factory(), startLiveData()));
+    decodeOne(state, buildSettingsFrame(settingsFrameLayouts()[1], factorySettings(), startLiveData()));
 }
 BENCHMARK(BM_DecodeSettingsChunk);
 
 // A live frame, two settings frames and the AUX frame in one chunk.
 void BM_DecodeJoinedChunk(benchmark::State &state)
 {
-    const TxSettingsRecord s = factory();
+    const TxSettingsRecord s = factorySettings();
     const TxLiveDataRecord d = startLiveData();
     const QByteArray chunk = buildServoFrame(d) + buildSettingsFrame(settingsFrameLayouts()[0], s, d) +
                              buildSettingsFrame(settingsFrameLayouts()[16], s, d) + buildAuxFrame(s);
@@ -55,7 +48,7 @@ BENCHMARK(BM_DecodeJoinedChunk);
 
 void BM_BuildLines(benchmark::State &state)
 {
-    const TxSettingsRecord s = factory();
+    const TxSettingsRecord s = factorySettings();
     for (auto _ : state) {
         QByteArray a = buildLine(LineKind::S, s);
         QByteArray b = buildLine(LineKind::G, s);

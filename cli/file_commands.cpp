@@ -5,6 +5,7 @@
 #include <QFile>
 #include <cstdio>
 
+#include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/file_source.h"
 #include "cli/sheet.h"
@@ -18,6 +19,22 @@ void printOut(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+// Loads every positional argument of a parsed command as a SOURCE, in
+// order. The first that fails is reported, and the result is false.
+bool loadSourceArguments(const QCommandLineParser &parser, std::vector<TxSettingsRecord> &out)
+{
+    for (const QString &source : parser.positionalArguments()) {
+        TxSettingsRecord s;
+        QString error;
+        if (!loadSource(source, parser.isSet("quiet"), s, &error)) {
+            failWith(error);
+            return false;
+        }
+        out.push_back(s);
+    }
+    return true;
 }
 
 // Every setting under its page and group, captions in one column.
@@ -45,42 +62,38 @@ QByteArray showText(const TxSettingsRecord &s)
 int runShow(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("SOURCE", "A settings file, a JSON document made by export, or a port.");
+    parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
     const QCommandLineOption json("json", "Print the JSON document instead (as export does).");
     parser.addOption(json);
-    const int done = parseCommand(parser, args, "show [-q] [--json] SOURCE",
+    const int done = parseCommand(parser, args, "show [--json] SOURCE",
                                   "Shows every setting by page, group and caption, with its value in the "
                                   "window's words and units.",
                                   1);
     if (done >= 0)
         return done;
-    TxSettingsRecord s;
-    QString error;
-    if (!loadSource(parser.positionalArguments().at(0), parser.isSet("quiet"), s, &error))
-        return failWith(error);
-    printOut(parser.isSet(json) ? settingsToJson(s) : showText(s));
+    std::vector<TxSettingsRecord> s;
+    if (!loadSourceArguments(parser, s))
+        return kExitError;
+    printOut(parser.isSet(json) ? settingsToJson(s[0]) : showText(s[0]));
     return kExitOk;
 }
 
 int runDiff(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("A", "A settings file, a JSON document or a port.");
-    parser.addPositionalArgument("B", "Another one.");
-    const int done = parseCommand(parser, args, "diff [-q] A B",
-                                  "Prints one line per setting whose value differs between A and B, as\n"
-                                  "\"BASIC / SUB-TRIM / CH3: 0 -> 7\". Exit status 0 when they are equal,\n"
+    parser.addPositionalArgument("A", kSourceArgumentHelp);
+    parser.addPositionalArgument("B", "Another SOURCE.");
+    const int done = parseCommand(parser, args, "diff A B",
+                                  "Prints one line per setting whose value differs between A and B, as "
+                                  "\"BASIC / SUB-TRIM / CH3: 0 -> 7\". Exit status 0 when they are equal, "
                                   "1 when they differ, 2 on an error.",
                                   2);
     if (done >= 0)
         return done;
-    const bool quiet = parser.isSet("quiet");
-    TxSettingsRecord a, b;
-    QString error;
-    if (!loadSource(parser.positionalArguments().at(0), quiet, a, &error) ||
-        !loadSource(parser.positionalArguments().at(1), quiet, b, &error))
-        return failWith(error);
-    const QStringList lines = settingDifferences(a, b);
+    std::vector<TxSettingsRecord> s;
+    if (!loadSourceArguments(parser, s))
+        return kExitError;
+    const QStringList lines = settingDifferences(s[0], s[1]);
     for (const QString &line : lines)
         printOut((line + "\n").toUtf8());
     return lines.isEmpty() ? kExitOk : kExitDiffers;
@@ -89,19 +102,19 @@ int runDiff(const QStringList &args)
 int runExport(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("SOURCE", "A settings file (or a port, or a JSON document).");
-    const QCommandLineOption output({"o", "output"}, "Write the document to FILE instead of standard output.",
-                                    "FILE");
+    parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
+    const QCommandLineOption output({"o", "output"},
+                                    "Write the document to OUT.json instead of standard output.", "OUT.json");
     parser.addOption(output);
-    const int done = parseCommand(parser, args, "export [-q] SOURCE [-o OUT.json]",
+    const int done = parseCommand(parser, args, "export SOURCE [-o OUT.json]",
                                   "Writes the settings as a JSON document (see docs/settings-json.md).", 1);
     if (done >= 0)
         return done;
-    TxSettingsRecord s;
+    std::vector<TxSettingsRecord> s;
+    if (!loadSourceArguments(parser, s))
+        return kExitError;
+    const QByteArray json = settingsToJson(s[0]);
     QString error;
-    if (!loadSource(parser.positionalArguments().at(0), parser.isSet("quiet"), s, &error))
-        return failWith(error);
-    const QByteArray json = settingsToJson(s);
     if (!parser.isSet(output)) {
         printOut(json);
         return kExitOk;
@@ -117,15 +130,15 @@ int runImport(const QStringList &args)
     parser.addPositionalArgument("IN.json", "A JSON document as export writes it.");
     const QCommandLineOption output({"o", "output"}, "The settings file to write (required).", "FILE");
     parser.addOption(output);
-    const int done = parseCommand(parser, args, "import [-q] IN.json -o FILE",
-                                  "Writes the settings of a JSON document into a settings file, as SAVE\n"
-                                  "writes it. Every setting must be present, known and in its range;\n"
+    const int done = parseCommand(parser, args, "import IN.json -o FILE",
+                                  "Writes the settings of a JSON document into a settings file, as SAVE "
+                                  "writes it. Every setting must be present, known and in its range; "
                                   "otherwise nothing is written.",
                                   1);
     if (done >= 0)
         return done;
     if (!parser.isSet(output))
-        return failWith("import: -o FILE is missing (txctl import --help)");
+        return missingOption(args, "-o FILE");
     const QString in = parser.positionalArguments().at(0);
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly))
@@ -153,7 +166,7 @@ const std::vector<CliCommand> &fileCommands()
     static const std::vector<CliCommand> commands = {
         {"show", "show SOURCE [--json]", "Show every setting by page, group and caption", runShow},
         {"diff", "diff A B", "List the settings that differ (exit 1 if any)", runDiff},
-        {"export", "export FILE [-o OUT.json]", "Write the settings as a JSON document", runExport},
+        {"export", "export SOURCE [-o OUT.json]", "Write the settings as a JSON document", runExport},
         {"import", "import IN.json -o FILE", "Write a JSON document into a settings file", runImport},
         {"sheet", "sheet SOURCE -o OUT.pdf", "Print the settings and curves as a PDF sheet", runSheet},
     };

@@ -23,24 +23,6 @@ bool isPortArgument(const QString &source);
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.
 bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error);
 
-// Reads a settings file as the window's loader reads it, but refuses what the
-// window would take silently: a file that is not 243 bytes, a line whose
-// letters are not in place, a value outside its range, text that is no number
-// or fixed text that is not what SAVE writes. The reason names the file, the
-// byte and the setting. A note (not an error) tells when the file's D/R edit
-// mirrors differ from what export and import carry.
-bool loadSettingsFileStrict(const QString &path, const QByteArray &bytes, TxSettingsRecord &out,
-                            QString *note, QString *error);
-
 // Replaces `path` with `bytes` in one step (a temporary file renamed into
 // place), so the file is either the old one or the complete new one.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
-
-class QCommandLineParser;
-
-// Parses a command's own arguments (args[0] is the command's name) with
-// --help and -q/--quiet added. Returns -1 when the command should go on, or
-// the exit status to end with: 0 after --help, kExitError (message printed)
-// on a usage error or a wrong number of positional arguments.
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const QString &usage,
-                 const QString &description, int positionals);

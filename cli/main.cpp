@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
@@ -39,11 +40,23 @@ void printUsage(FILE *to)
            "interrupted.\n";
 }
 
+// Qt warns on standard error when it paints without a session's runtime
+// directory (over ssh, from cron) and then uses one of its own: nothing the
+// user must act on, so the sheet does not pass it on.
+void quietRuntimeDirWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith("QStandardPaths: XDG_RUNTIME_DIR not set"))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 } // namespace
 
 int failWith(const QString &message)
 {
-    std::fprintf(stderr, "txctl: %s\n", qPrintable(message));
+    // One line, whatever a system message brought along.
+    const QString line = QString(message).replace(QRegularExpression("\\s*\n\\s*"), "; ");
+    std::fprintf(stderr, "txctl: %s\n", qPrintable(line));
     return kExitError;
 }
 
@@ -60,6 +73,8 @@ int main(int argc, char *argv[])
     const bool paints = argc > 1 && std::strcmp(argv[1], "sheet") == 0;
     if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (paints)
+        qInstallMessageHandler(quietRuntimeDirWarning);
     std::unique_ptr<QCoreApplication> app(paints ? new QGuiApplication(argc, argv)
                                                  : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName("txctl");

@@ -13,9 +13,10 @@
 #include <unistd.h>
 
 #include "app/waitms.h"
+#include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/port_link.h"
-#include "cli/port_settingsfile.h"
+#include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
@@ -69,50 +70,14 @@ private:
     QString last;
 };
 
-// Text broken into lines of at most `width` characters at spaces.
-QString wrapped(const QString &text, int width)
-{
-    QString out, line;
-    for (const QString &word : text.split(' ', Qt::SkipEmptyParts)) {
-        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
-            out += line + '\n';
-            line.clear();
-        }
-        line += (line.isEmpty() ? "" : " ") + word;
-    }
-    return out + line + '\n';
-}
-
-// Parses a command's arguments. Returns -1 to go on, or the exit status when
-// the command is done (--help printed, or a usage error reported).
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const char *usage,
-                 const char *description, int positionals)
-{
-    parser.addOption({{"h", "help"}, "Show this help."});
-    parser.addOption({{"q", "quiet"}, "No progress on standard error."});
-    if (!parser.parse(args))
-        return failWith(QString("%1 (txctl %2 --help)").arg(parser.errorText(), args.value(0)));
-    if (parser.isSet("help")) {
-        // The parser's own usage line names the program only.
-        const QString help = parser.helpText();
-        std::printf("Usage: txctl %s\n%s\n%s", usage, qPrintable(wrapped(QString::fromUtf8(description), 78)),
-                    qPrintable(help.mid(help.indexOf("\n\n") + 2)));
-        return kExitOk;
-    }
-    if (parser.positionalArguments().size() != positionals)
-        return failWith(
-            QString("usage: txctl %1 (txctl %2 --help)").arg(QString::fromLatin1(usage), args.value(0)));
-    return -1;
-}
-
-// --timeout SECONDS, a positive number.
-bool timeoutMs(const QCommandLineParser &parser, int *ms)
+// --timeout SECONDS, from 0.1 to 3600, of `command`.
+bool timeoutMs(const QCommandLineParser &parser, const QString &command, int *ms)
 {
     bool ok = false;
     const double s = parser.value("timeout").toDouble(&ok);
-    if (!ok || s <= 0 || s > 3600) {
-        failWith(QString("--timeout wants a number of seconds from 0.1 to 3600, not \"%1\"")
-                     .arg(parser.value("timeout")));
+    if (!ok || s < 0.1 || s > 3600) {
+        failWith(QString("%1: --timeout wants a number of seconds from 0.1 to 3600, not \"%2\"")
+                     .arg(command, parser.value("timeout")));
         return false;
     }
     *ms = int(s * 1000 + 0.5);
@@ -130,9 +95,12 @@ int interrupted(PortLink &link, const QString &what = QString())
     return kExitInterrupted;
 }
 
-// Reads the settings over an open link with progress on standard error.
+// Reads the settings over an open link with progress on standard error,
+// after the window's button lock ("RR" never follows "OK" or a WRITE sooner
+// in the window).
 bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
 {
+    waitMs(kButtonLockMs);
     InPlaceProgress bar(quiet);
     bar.update(QString("frames received 0/%1").arg(kSettingsFrameCount));
     return readSettingsOverLink(
@@ -173,6 +141,28 @@ QString interruptedWriteNote(int sent, int total)
     return QString("the write stopped after %1 of %2 steps, the transmitter may hold part of it")
         .arg(sent)
         .arg(total);
+}
+
+// Opens `port` and sends the write sequence for `s` after the window's button
+// lock, as its WRITE and RESET do. Returns -1 when every step went out (the
+// link still open), otherwise the exit status with the reason reported.
+int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet)
+{
+    installInterruptHandler();
+    QString error;
+    if (!link.open(port, &error))
+        return failWith(error);
+    waitMs(kButtonLockMs);
+    if (interruptRequested())
+        return interrupted(link, "nothing sent");
+    const int sent = sendWrite(link, s, quiet);
+    const int total = int(writeSequence(SettingsLines{}).size());
+    if (interruptRequested())
+        return interrupted(link, interruptedWriteNote(sent, total));
+    if (link.deviceLost())
+        return failWith(
+            QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
+    return -1;
 }
 
 // ---- ports ----
@@ -225,7 +215,7 @@ int runPorts(const QStringList &args)
 int runRead(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addOption({{"o", "output"}, "The settings file to write.", "FILE"});
     parser.addOption(kTimeoutOption);
     const int done = parseCommand(
@@ -239,9 +229,9 @@ int runRead(const QStringList &args)
     const bool quiet = parser.isSet("quiet");
     const QString out = parser.value("output");
     if (out.isEmpty())
-        return failWith("read: -o FILE is missing (txctl read --help)");
+        return missingOption(args, "-o FILE");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
 
     installInterruptHandler();
@@ -255,7 +245,6 @@ int runRead(const QStringList &args)
     QString error;
     if (!link.open(parser.positionalArguments().at(0), &error))
         return failWith(error);
-    waitMs(kButtonLockMs); // "RR" never follows "OK" sooner in the window
     const bool ok = readWithProgress(link, timeout, quiet, &error);
     if (interruptRequested())
         return interrupted(link, "nothing written");
@@ -288,7 +277,7 @@ int runRead(const QStringList &args)
 int runWrite(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addPositionalArgument("FILE", "The settings file (243 bytes, as SAVE or txctl read write it).");
     parser.addOption({"verify", "Read the settings back afterwards and compare."});
     parser.addOption(kTimeoutOption);
@@ -302,35 +291,25 @@ int runWrite(const QStringList &args)
         return done;
     const bool quiet = parser.isSet("quiet");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
 
     TxSettingsRecord s;
     QString error;
-    if (!loadSettingsFileWhole(parser.positionalArguments().at(1), s, &error))
+    if (!loadSettingsFileStrict(parser.positionalArguments().at(1), StaleEditMirrors::Refuse, s, nullptr,
+                                &error))
         return failWith(error + "; nothing sent");
 
-    installInterruptHandler();
     PortLink link;
-    if (!link.open(parser.positionalArguments().at(0), &error))
-        return failWith(error);
-    waitMs(kButtonLockMs); // as the window's WRITE starts after its button lock
-    if (interruptRequested())
-        return interrupted(link, "nothing sent");
-    const int sent = sendWrite(link, s, quiet);
-    const int total = int(writeSequence(SettingsLines{}).size());
-    if (interruptRequested())
-        return interrupted(link, interruptedWriteNote(sent, total));
-    if (link.deviceLost())
-        return failWith(
-            QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
+    const int failed = openAndWrite(link, parser.positionalArguments().at(0), s, quiet);
+    if (failed >= 0)
+        return failed;
     progress(quiet, "written");
 
     if (!parser.isSet("verify")) {
         link.close();
         return kExitOk;
     }
-    waitMs(kButtonLockMs);
     const bool ok = readWithProgress(link, timeout, quiet, &error);
     if (interruptRequested())
         return interrupted(link, "the write was finished, the check was not");
@@ -369,7 +348,7 @@ bool confirmOnTerminal(const QString &question)
 int runReset(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addOption({"yes", "Do not ask."});
     const int done = parseCommand(parser, args, "reset PORT [--yes]",
                                   "Resets the transmitter on PORT to the factory settings, as the window's "
@@ -392,24 +371,13 @@ int runReset(const QStringList &args)
             return failWith("reset: not confirmed, nothing sent");
     }
 
-    installInterruptHandler();
-    PortLink link;
-    QString error;
-    if (!link.open(port, &error))
-        return failWith(error);
-    waitMs(kButtonLockMs);
-    if (interruptRequested())
-        return interrupted(link, "nothing sent");
     TxSettingsRecord s = startSettings();
     restData(s);
     restData2(s);
-    const int sent = sendWrite(link, s, quiet);
-    const int total = int(writeSequence(SettingsLines{}).size());
-    if (interruptRequested())
-        return interrupted(link, interruptedWriteNote(sent, total));
-    if (link.deviceLost())
-        return failWith(
-            QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
+    PortLink link;
+    const int failed = openAndWrite(link, port, s, quiet);
+    if (failed >= 0)
+        return failed;
     link.close();
     progress(quiet, "reset to the factory settings");
     return kExitOk;
@@ -462,7 +430,7 @@ QStringList screenLines(const TxLiveDataRecord &d, double seconds)
 int runMonitor(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("PORT", "The port: a device path or a name such as ttyUSB0.");
+    parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addOption({"csv", "Record to FILE: time_s, CH1..CH8, TX_V, RX_V, EXT_V, RSSI_dBm.", "FILE"});
     parser.addOption({"seconds", "End after N seconds.", "N"});
     parser.addOption({"timeout", "Wait at most SECONDS for the first live frame (default 5).", "SECONDS",
@@ -477,15 +445,15 @@ int runMonitor(const QStringList &args)
         return done;
     const bool quiet = parser.isSet("quiet");
     int timeout = 0;
-    if (!timeoutMs(parser, &timeout))
+    if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
     qint64 endMs = -1;
     if (parser.isSet("seconds")) {
         bool ok = false;
         const double n = parser.value("seconds").toDouble(&ok);
         if (!ok || n <= 0)
-            return failWith(
-                QString("--seconds wants a positive number, not \"%1\"").arg(parser.value("seconds")));
+            return failWith(QString("monitor: --seconds wants a positive number, not \"%1\"")
+                                .arg(parser.value("seconds")));
         endMs = qint64(n * 1000 + 0.5);
     }
 
@@ -601,11 +569,11 @@ int runMonitor(const QStringList &args)
 const std::vector<CliCommand> &portCommands()
 {
     static const std::vector<CliCommand> commands = {
-        {"ports", "ports", "List the serial ports.", runPorts},
-        {"read", "read PORT -o FILE", "Read the transmitter's settings into a settings file.", runRead},
-        {"write", "write PORT FILE [--verify]", "Write a settings file to the transmitter.", runWrite},
-        {"reset", "reset PORT [--yes]", "Reset the transmitter to the factory settings.", runReset},
-        {"monitor", "monitor PORT [--csv FILE]", "Show (and record) the live outputs and telemetry.",
+        {"ports", "ports", "List the serial ports", runPorts},
+        {"read", "read PORT -o FILE", "Read the transmitter's settings into a settings file", runRead},
+        {"write", "write PORT FILE [--verify]", "Write a settings file to the transmitter", runWrite},
+        {"reset", "reset PORT [--yes]", "Reset the transmitter to the factory settings", runReset},
+        {"monitor", "monitor PORT [--csv FILE]", "Show (and record) the live outputs and telemetry",
          runMonitor},
     };
     return commands;
@@ -618,7 +586,6 @@ bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, T
     PortLink link;
     if (!link.open(port, error))
         return false;
-    waitMs(kButtonLockMs);
     const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
     if (interruptRequested()) {
         // Nothing has been written by the caller yet: close cleanly and end

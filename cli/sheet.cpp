@@ -367,14 +367,9 @@ QFont fontOf(SheetText::Style style)
 
 void paintThrottle(QPainter &p, const SheetCurve &c)
 {
-    const ThrottleGrid grid = throttleGrid(c.size, c.size);
     p.setPen(QPen(QColor(150, 150, 150), 1));
-    for (int y : grid.rows)
-        for (int x : grid.rowDashX)
-            p.drawLine(x, y, x + 8, y);
-    for (int x : grid.columns)
-        for (int y : grid.columnDashY)
-            p.drawLine(x, y, x, y + 8);
+    for (const QLine &dash : throttleGridDashes(throttleGrid(c.size, c.size)))
+        p.drawLine(dash);
     p.setPen(QPen(Qt::black, 1.5));
     p.drawRect(throttleFrame());
     QFont f("DejaVu Sans");
@@ -393,12 +388,9 @@ void paintThrottle(QPainter &p, const SheetCurve &c)
 
 void paintDualRate(QPainter &p, const SheetCurve &c)
 {
-    const DrAxes axes = drAxes(c.size, c.size);
     p.setPen(QPen(QColor(150, 150, 150), 2));
-    for (int x : axes.dashX)
-        p.drawLine(x, axes.axisY, x + 8, axes.axisY);
-    for (int y : axes.dashY)
-        p.drawLine(axes.axisX, y, axes.axisX, y + 8);
+    for (const QLine &dash : drAxisDashes(drAxes(c.size, c.size)))
+        p.drawLine(dash);
     p.setPen(QPen(Qt::black, 2));
     p.drawRect(drFrame());
     const DrCurve &d = c.dualRate;

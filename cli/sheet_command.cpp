@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/file_source.h"
 #include "cli/sheet.h"
@@ -11,20 +12,20 @@
 int runSheet(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.addPositionalArgument("SOURCE", "A settings file, a JSON document made by export, or a port.");
+    parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
     const QCommandLineOption output({"o", "output"}, "The PDF file to write (required).", "OUT.pdf");
     const QCommandLineOption paper("paper", "Paper size: A4 (the default) or Letter.", "SIZE", "A4");
     parser.addOption(output);
     parser.addOption(paper);
-    const int done = parseCommand(parser, args, "sheet [-q] SOURCE -o OUT.pdf [--paper A4|Letter]",
-                                  "Writes every setting, grouped as the window groups them, with the\n"
-                                  "throttle curve and the D/R curves of the four channels at UP and DOWN,\n"
+    const int done = parseCommand(parser, args, "sheet SOURCE -o OUT.pdf [--paper A4|Letter]",
+                                  "Writes every setting, grouped as the window groups them, with the "
+                                  "throttle curve and the D/R curves of the four channels at UP and DOWN, "
                                   "as a PDF of one or two pages that prints on A4 and Letter.",
                                   1);
     if (done >= 0)
         return done;
     if (!parser.isSet(output))
-        return failWith("sheet: -o OUT.pdf is missing (txctl sheet --help)");
+        return missingOption(args, "-o OUT.pdf");
     const QString size = parser.value(paper);
     if (size.compare("A4", Qt::CaseInsensitive) != 0 && size.compare("Letter", Qt::CaseInsensitive) != 0)
         return failWith(QString("sheet: unknown paper size \"%1\" (A4 or Letter)").arg(size));

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "link/lines.h"
+#include "model/choices.h"
 #include "model/validation.h"
 
 namespace {
@@ -36,16 +37,6 @@ const VoltRule &voltRule(const std::string &name)
             return r;
     throw std::logic_error("settings catalogue: no validation rule " + name);
 }
-
-const QStringList kNorRev = {"NOR", "REV"};
-const QStringList kOffOn = {"OFF", "ON"};
-const QStringList kAuxSources = {"SwA", "SwB", "VrA", "VrB", "NULL"};
-const QStringList kCh1to4 = {"CH1", "CH2", "CH3", "CH4"};
-const QStringList kCh1to8 = {"CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8"};
-const QStringList kSwa = {"SWA"};
-const QStringList kUpDown = {"UP", "DOWN"};
-const QStringList kAttiSources = {"CH5", "CH6", "CH7", "CH8", "OFF"};
-const QStringList kMixStates = {"INH", "OFF", "ON"};
 
 QString element(const char *field, int i)
 {
@@ -119,7 +110,7 @@ Catalogue build()
     b.page("basic", "BASIC");
     b.group("reverse", "REVERSE");
     for (int i = 0; i < 8; ++i)
-        b.choice(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("rev", i), kNorRev);
+        b.choice(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("rev", i), norRevNames());
     b.group("subTrim", "SUB-TRIM");
     for (int i = 0; i < 8; ++i)
         b.integer(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("sub", i));
@@ -136,28 +127,28 @@ Catalogue build()
         b.integer(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("delay", i));
     b.group("auxCh", "AUX-CH");
     for (int i = 0; i < 4; ++i)
-        b.choice(QString("ch%1").arg(i + 5), QString("CH%1").arg(i + 5), element("aux", i), kAuxSources);
+        b.choice(QString("ch%1").arg(i + 5), QString("CH%1").arg(i + 5), element("aux", i), auxSourceNames());
 
     // The D/R group shows the rates of the selected channel; the catalogue
     // lists the rates of all four channels.
     b.page("advance1", "ADVANCE1");
     b.group("dr", "D/R");
-    b.choice("mix", "MIX:", "drMix", kOffOn);
-    b.choice("ch", "CH:", "drCh", kCh1to4, SettingCarrier::LinesOnly);
-    b.choice("sw", "SW:", "drSw", kSwa);
+    b.choice("mix", "MIX:", "drMix", offOnNames());
+    b.choice("ch", "CH:", "drCh", ch1to4Names(), SettingCarrier::LinesOnly);
+    b.choice("sw", "SW:", "drSw", swaNames());
     for (int i = 0; i < 4; ++i) {
         b.integer(QString("ch%1Up").arg(i + 1), QString("CH%1 UP:").arg(i + 1), element("drUp", i), percent);
         b.integer(QString("ch%1Down").arg(i + 1), QString("CH%1 DOWN:").arg(i + 1), element("drDown", i),
                   percent);
     }
     b.group("attitude", "ATTITUDE");
-    b.choice("ch", "CH:", "attiM", kAttiSources);
+    b.choice("ch", "CH:", "attiM", attiSourceNames());
     for (int i = 0; i < 6; ++i)
         b.integer(QString("atti%1").arg(i + 1), QString("ATTI%1:").arg(i + 1), element("atti", i));
     // Elevon values 5 and 6 stand in a column of their own beside AILE1 and
     // AILE2.
     b.group("elevon", "ELEVON");
-    b.choice("mix", "MIX:", "eleMix", kOffOn);
+    b.choice("mix", "MIX:", "eleMix", offOnNames());
     b.integer("aile1", "AILE1:", element("elev", 0), percent);
     b.integer("aile2", "AILE2:", element("elev", 1), percent);
     b.integer("elev2", "ELEV2:", element("elev", 2), percent);
@@ -165,7 +156,7 @@ Catalogue build()
     b.integer("aile1Right", "AILE1: (right)", element("elev", 4), percent);
     b.integer("aile2Right", "AILE2: (right)", element("elev", 5), percent);
     b.group("vTail", "V-TAIL");
-    b.choice("mix", "MIX:", "ruMix", kOffOn);
+    b.choice("mix", "MIX:", "ruMix", offOnNames());
     b.integer("elev1", "ELEV1:", element("ru", 0), percent);
     b.integer("elev2", "ELEV2:", element("ru", 1), percent);
     b.integer("rudd2", "RUDD2:", element("ru", 2), percent);
@@ -175,7 +166,7 @@ Catalogue build()
     // EXP show the selected channel and position.
     b.page("advance2", "ADVANCE2");
     b.group("drCure", "D/R CURE");
-    b.choice("posi", "POSI:", "drPosi", kUpDown);
+    b.choice("posi", "POSI:", "drPosi", upDownNames());
     for (int i = 0; i < 4; ++i) {
         b.integer(QString("ch%1UpExp").arg(i + 1), QString("CH%1 UP EXP:").arg(i + 1), element("drExpUp", i),
                   percent);
@@ -183,7 +174,7 @@ Catalogue build()
                   element("drExpDown", i), percent);
     }
     b.group("thCure", "TH CURE");
-    b.choice("mix", "MIX:", "thcureMix", kOffOn);
+    b.choice("mix", "MIX:", "thcureMix", offOnNames());
     b.integer("option", "OPTION", "thcureOpt"); // no editor; carried by lines and frames
     for (int i = 0; i < 7; ++i)
         b.integer(QString("point%1").arg(i + 1), QString("POINT%1:").arg(i + 1), element("thcure", i),
@@ -195,9 +186,9 @@ Catalogue build()
         const QByteArray title = QString("PROG.MIX%1").arg(m + 1).toLatin1();
         b.group(key.constData(), title.constData());
         const QString prm = element("prm", m) + ".";
-        b.choice("mode", "MIX:", prm + "mix", kMixStates);
-        b.choice("master", "MAS:", prm + "master", kCh1to8);
-        b.choice("slave", "SLA:", prm + "slave", kCh1to8);
+        b.choice("mode", "MIX:", prm + "mix", mixStateNames());
+        b.choice("master", "MAS:", prm + "master", ch1to8Names());
+        b.choice("slave", "SLA:", prm + "slave", ch1to8Names());
         b.integer("offset", "OFFSET:", prm + "data1", percent);
         b.integer("up", "UP:", prm + "data2", percent);
         b.integer("down", "DOWN:", prm + "data3", percent);

@@ -7,6 +7,7 @@
 #include "file/settingsjson.h"
 #include "link/sequences.h"
 #include "model/catalogue.h"
+#include "support/programs.h"
 #include "support/stores.h"
 
 // txctl's file commands, run as the real program on real files: show, diff,
@@ -29,10 +30,7 @@ private slots:
     void sheet();
 
 private:
-    struct Run {
-        int status;
-        QByteArray out, err;
-    };
+    using Run = ProgramRun;
     Run txctl(const QStringList &args);
     QString path(const QString &name) const { return dir.filePath(name); }
     QString write(const QString &name, const QByteArray &bytes);
@@ -41,54 +39,24 @@ private:
     QString factoryFile, randomFile;
 };
 
-namespace {
-
-TxSettingsRecord factory()
-{
-    TxSettingsRecord s = startSettings();
-    restData(s);
-    restData2(s);
-    return s;
-}
-
-QByteArray fileOf(TxSettingsRecord s)
-{
-    const SettingsLines l = buildSettingsLines(s);
-    return l.s + l.g + l.h;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
-
 TestCliFile::Run TestCliFile::txctl(const QStringList &args)
 {
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(TXCTL_PATH, args);
-    const bool finished = p.waitForFinished(60000);
-    return {finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    RunOptions options;
+    options.workingDirectory = dir.path();
+    return runProgram(TXCTL_PATH, args, options);
 }
 
 QString TestCliFile::write(const QString &name, const QByteArray &bytes)
 {
-    QFile f(path(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return QString();
-    return f.fileName();
+    return writeFile(path(name), bytes) ? path(name) : QString();
 }
 
 void TestCliFile::initTestCase()
 {
     QVERIFY(dir.isValid());
-    factoryFile = write("factory.txt", fileOf(factory()));
+    factoryFile = write("factory.txt", settingsFileOf(factorySettings()));
     QRandomGenerator g(7);
-    randomFile = write("random.txt", fileOf(catalogueValuesOnly(randomInRangeSettings(g))));
+    randomFile = write("random.txt", settingsFileOf(catalogueValuesOnly(randomInRangeSettings(g))));
     QVERIFY(!factoryFile.isEmpty() && !randomFile.isEmpty());
 }
 
@@ -120,7 +88,7 @@ void TestCliFile::exportImportIsByteIdentical()
         const Run r = txctl({"import", json, "-o", back});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out + r.err, QByteArray());
-        QCOMPARE(readAll(back), readAll(file));
+        QCOMPARE(readFile(back), readFile(file));
         // A document is a SOURCE as well.
         QCOMPARE(txctl({"diff", file, json}).status, 0);
     }
@@ -128,11 +96,11 @@ void TestCliFile::exportImportIsByteIdentical()
 
 void TestCliFile::diff()
 {
-    TxSettingsRecord s = factory();
+    TxSettingsRecord s = factorySettings();
     s.sub[2] = 7;
     s.prm[1].master = 3;
     s.rxAlarmVolt = 5.5;
-    const QString changed = write("changed.txt", fileOf(s));
+    const QString changed = write("changed.txt", settingsFileOf(s));
     const Run same = txctl({"diff", factoryFile, factoryFile});
     QCOMPARE(same.status, 0);
     QCOMPARE(same.out, QByteArray());
@@ -152,19 +120,22 @@ void TestCliFile::badSettingsFiles_data()
     QTest::addColumn<QByteArray>("bytes"); // put at `at`; at -1 appends
     QTest::addColumn<QString>("message");
     QTest::newRow("too long") << -1 << QByteArray("\n")
-                              << "not a settings file (244 bytes; a settings file has 243)";
-    QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line does not start with \"S\" at byte 0";
-    QTest::newRow("Z letter") << 161 << QByteArray("Y") << "the G line does not start with \"G\" at byte 81";
-    QTest::newRow("X letter") << 242 << QByteArray(" ") << "the H line does not start with \"H\" at byte 162";
+                              << "not a settings file: 244 bytes, a settings file has exactly 243";
+    QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line is not in place (byte 0 must hold \"S\"";
+    QTest::newRow("Z letter") << 161 << QByteArray("Y")
+                              << "the G line is not in place (byte 81 must hold \"G\"";
+    QTest::newRow("X letter") << 242 << QByteArray(" ")
+                              << "the H line is not in place (byte 162 must hold \"H\"";
     // S line bytes 9-10: sub-trim CH1 as value + 120; "E0" is 224 - 120 = 104.
     QTest::newRow("out of range") << 9 << QByteArray("E0")
                                   << "BASIC / SUB-TRIM / CH1 holds 104, outside -100..100";
     // Rev CH1 at byte 1: "Z" reads as 0, which is no value SAVE writes as "Z".
     QTest::newRow("not a number") << 1 << QByteArray("Z")
-                                  << "BASIC / REVERSE / CH1 (byte 1, \"Z\") is not a value as SAVE writes it";
+                                  << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
+                                     "not a value as SAVE writes it";
     // G line byte 36 is the fixed "6".
     QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
-                                << "byte 117 holds \"7\" where the file has \"6\"";
+                                << "byte 117, G line position 36 holds \"7\" where SAVE writes \"6\"";
 }
 
 void TestCliFile::badSettingsFiles()
@@ -172,7 +143,7 @@ void TestCliFile::badSettingsFiles()
     QFETCH(int, at);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
-    QByteArray file = fileOf(factory());
+    QByteArray file = settingsFileOf(factorySettings());
     if (at < 0)
         file += bytes;
     else
@@ -191,11 +162,11 @@ void TestCliFile::mirrorsAreANote()
 {
     // The window saves the D/R UP and DOWN mirrors of the selected channel;
     // after choosing another channel on ADVANCE2 they may be stale.
-    TxSettingsRecord s = factory();
+    TxSettingsRecord s = factorySettings();
     s.drUp[1] = 40;
     s.drCh = 1;
     s.drUpEdit = 100;
-    const QString stale = write("stale.txt", fileOf(s));
+    const QString stale = write("stale.txt", settingsFileOf(s));
     const Run r = txctl({"export", stale});
     QCOMPARE(r.status, 0);
     QVERIFY2(r.err.contains("D/R edit mirrors") && r.err.count('\n') == 1, r.err);
@@ -226,14 +197,14 @@ void TestCliFile::importWritesNothingOnError()
     QFETCH(QByteArray, from);
     QFETCH(QByteArray, to);
     QFETCH(QString, message);
-    QByteArray json = settingsToJson(factory());
+    QByteArray json = settingsToJson(factorySettings());
     json.replace(json.indexOf(from), from.size(), to);
     const QString in = write("in.json", json);
     const QString target = write("target.txt", "old contents");
     const Run r = txctl({"import", in, "-o", target});
     QCOMPARE(r.status, 2);
     QVERIFY2(QString::fromUtf8(r.err).contains(message) && r.err.count('\n') == 1, r.err);
-    QCOMPARE(readAll(target), QByteArray("old contents"));
+    QCOMPARE(readFile(target), QByteArray("old contents"));
     QCOMPARE(QDir(dir.path()).entryList({"target.txt*"}, QDir::Files | QDir::Hidden).size(), 1);
     QVERIFY(!QFile::exists(path("fresh.txt")));
     QCOMPARE(txctl({"import", in, "-o", path("fresh.txt")}).status, 2);
@@ -245,11 +216,16 @@ void TestCliFile::usage_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text"); // in standard output for 0, else standard error
-    QTest::newRow("help") << QStringList{"show", "--help"} << 0 << "Usage: txctl show [-q] [--json] SOURCE";
+    QTest::newRow("help") << QStringList{"show", "--help"} << 0 << "Usage: txctl show [--json] SOURCE";
+    QTest::newRow("write help") << QStringList{"write", "--help"} << 0 << "--verify Read the settings back";
     QTest::newRow("diff help") << QStringList{"diff", "-h"} << 0 << "1 when they differ, 2 on an error";
-    QTest::newRow("no source") << QStringList{"show"} << 2 << "show: expected [-q] [--json] SOURCE";
-    QTest::newRow("two sources") << QStringList{"export", "a", "b"} << 2 << "export: expected";
+    QTest::newRow("no source") << QStringList{"show"} << 2
+                               << "show: wrong number of arguments (usage: txctl show [--json] SOURCE)";
+    QTest::newRow("two sources") << QStringList{"export", "a", "b"} << 2
+                                 << "export: wrong number of arguments";
     QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
+    QTest::newRow("bad timeout") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "0"} << 2
+                                 << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"0\"";
     QTest::newRow("import without -o")
         << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
     QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";
@@ -265,7 +241,7 @@ void TestCliFile::usage()
     QFETCH(QString, text);
     const Run r = txctl(args);
     QCOMPARE(r.status, status);
-    QVERIFY2(QString::fromUtf8(status == 0 ? r.out : r.err).contains(text), r.out + r.err);
+    QVERIFY2(QString::fromUtf8(status == 0 ? r.out : r.err).simplified().contains(text), r.out + r.err);
 }
 
 void TestCliFile::sheet()
@@ -274,7 +250,7 @@ void TestCliFile::sheet()
         const QString pdf = path(QString("sheet-%1.pdf").arg(paper));
         const Run r = txctl({"sheet", "-q", randomFile, "-o", pdf, "--paper", paper});
         QCOMPARE(r.status, 0);
-        QVERIFY(readAll(pdf).startsWith("%PDF-"));
+        QVERIFY(readFile(pdf).startsWith("%PDF-"));
         const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
         if (pdftotext.isEmpty())
             continue; // the layout test reads the sheet's text without it

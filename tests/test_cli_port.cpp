@@ -1,8 +1,5 @@
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 #include "file/settingsfile.h"
 #include "link/lines.h"
@@ -12,6 +9,7 @@
 #include "sim/pty.h"
 #include "sim/simprotocol.h"
 #include "sim/virtualtransmitter.h"
+#include "support/programs.h"
 #include "support/stores.h"
 #include "support/testutil.h"
 
@@ -26,63 +24,19 @@ struct Run {
     QString out, err;
 };
 
-// Bytes as they arrived on the master side of a bare pty, with the time of
-// each piece.
-struct Wire {
-    QByteArray bytes;
-    QVector<QPair<qint64, int>> pieces; // (ms since start, offset of the piece)
-    qint64 arrival(int offset) const
-    {
-        qint64 t = -1;
-        for (const auto &p : pieces)
-            if (p.second <= offset)
-                t = p.first;
-        return t;
-    }
-};
-
 using Responder = std::function<void(const QByteArray &wire, PtyPair &pty)>;
 
-// Runs txctl with args, the event loop turning (for a transmitter in this
-// process) and a bare pty read along the way. `interruptAt`: once that many
-// bytes arrived on the pty, txctl gets SIGINT. `respond` is called after
-// every piece that arrives on the pty.
+// Runs txctl (see runProgram), its output as text.
 Run txctl(const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr, int interruptAt = -1,
           const Responder &respond = {})
 {
-    QProcess p;
-    p.start(QStringLiteral(TXCTL_PATH), args);
-    Run r;
-    if (!p.waitForStarted(10000))
-        return r;
-    QElapsedTimer clock;
-    clock.start();
-    bool interrupted = false;
-    while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (pty) {
-            const QByteArray got = pty->read(2);
-            if (!got.isEmpty() && wire) {
-                wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
-                wire->bytes += got;
-                if (respond)
-                    respond(wire->bytes, *pty);
-            }
-            if (wire && interruptAt >= 0 && !interrupted && wire->bytes.size() >= interruptAt) {
-                ::kill(pid_t(p.processId()), SIGINT);
-                interrupted = true;
-            }
-        } else {
-            p.waitForFinished(5);
-        }
-    }
-    p.waitForFinished(1000);
-    if (pty && wire) // what was still on its way when txctl ended
-        wire->bytes += pty->read(50);
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    RunOptions options;
+    options.pty = pty;
+    options.wire = wire;
+    options.interruptAt = interruptAt;
+    options.respond = respond;
+    const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
+    return {r.status, QString::fromLocal8Bit(r.out), QString::fromLocal8Bit(r.err)};
 }
 
 // What the window's SAVE writes after a READ from a fresh start: the
@@ -109,20 +63,7 @@ QByteArray randomSettingsFile(quint32 seed)
     QRandomGenerator g(seed);
     TxSettingsRecord s = randomInRangeSettings(g);
     drDataSelect(s);
-    const SettingsLines l = buildSettingsLines(s);
-    return l.s + l.g + l.h;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return settingsFileOf(s);
 }
 
 // The tokens a transmitter received up to txctl's "DIS", without the "WWW"
@@ -338,6 +279,8 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     notANumber[1] = 'Z';                // reverse CH1, reads as 0
     sixChanged[kLineLength + 36] = '5'; // G line's fixed digit
     noG[kLineLength] = 'X';             // G letter not in place
+    QByteArray staleMirrors = good;     // D/R UP edit mirror, not the selected channel's rate
+    staleMirrors.replace(kLineLength + 55, 2, good.mid(kLineLength + 55, 2) == "00" ? "01" : "00");
     QTest::newRow("read, missing port") << QStringList{"read", "/dev/tty-no-such-port", "-o", "OUT"} << good
                                         << "/dev/tty-no-such-port: no such port" << false;
     QTest::newRow("read, silent transmitter") << QStringList{"read", "PORT", "-o", "OUT", "--timeout", "1"}
@@ -346,14 +289,18 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
                                          << "/dev/no-such-port-name: no such port" << false;
     QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good + "\n"
                                        << "not a settings file: 244 bytes" << false;
-    QTest::newRow("write, out of range")
-        << QStringList{"write", "PORT", "FILE"} << subTrim << "BASIC / SUB-TRIM / CH1 = 101" << false;
-    QTest::newRow("write, not a number") << QStringList{"write", "PORT", "FILE"} << notANumber
-                                         << "S line position 1: \"Z\" does not load as written" << false;
-    QTest::newRow("write, fixed digit")
-        << QStringList{"write", "PORT", "FILE"} << sixChanged << "G line position 36: \"5\"" << false;
+    QTest::newRow("write, out of range") << QStringList{"write", "PORT", "FILE"} << subTrim
+                                         << "BASIC / SUB-TRIM / CH1 holds 101, outside -100..100" << false;
+    QTest::newRow("write, not a number")
+        << QStringList{"write", "PORT", "FILE"} << notANumber
+        << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\"" << false;
+    QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
+                                        << "byte 117, G line position 36 holds \"5\"" << false;
     QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
                                     << "the G line is not in place" << false;
+    QTest::newRow("write, stale D/R mirrors")
+        << QStringList{"write", "PORT", "FILE"} << staleMirrors
+        << "the D/R edit mirrors (bytes 136-137, G line positions 55-56) are" << false;
     QTest::newRow("reset without a terminal") << QStringList{"reset", "PORT"} << good << "add --yes" << false;
     QTest::newRow("monitor, silent transmitter")
         << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good

@@ -36,14 +36,6 @@ const char kFileError[] = "Cannot read the specified file!";
 const char kPartNote[] = "Only part of the file could be loaded!";
 const char kNoneNote[] = "No settings found in the file!";
 
-TxSettingsRecord factorySettings()
-{
-    TxSettingsRecord s = startSettings();
-    restData(s);
-    restData2(s);
-    return s;
-}
-
 // Settings that every editor of the window can show, so the periodic refresh
 // echoes them unchanged into the store while a save pauses; the D/R mirrors
 // agree with the arrays, as the editors keep them.

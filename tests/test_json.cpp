@@ -27,20 +27,6 @@ private slots:
 
 namespace {
 
-TxSettingsRecord factory()
-{
-    TxSettingsRecord s = startSettings();
-    restData(s);
-    restData2(s);
-    return s;
-}
-
-QByteArray fileOf(TxSettingsRecord s)
-{
-    const SettingsLines l = buildSettingsLines(s);
-    return l.s + l.g + l.h;
-}
-
 TxSettingsRecord loadFile(const QByteArray &bytes)
 {
     TxSettingsRecord s = startSettings();
@@ -55,7 +41,7 @@ TxSettingsRecord loadFile(const QByteArray &bytes)
 
 void TestJson::documentShape()
 {
-    const QByteArray json = settingsToJson(factory());
+    const QByteArray json = settingsToJson(factorySettings());
     QVERIFY(
         json.startsWith("{\n  \"format\": \"txconfig-settings\",\n  \"version\": 1,\n  \"settings\": {\n"));
     QVERIFY(json.endsWith("\n  }\n}\n"));
@@ -66,7 +52,7 @@ void TestJson::documentShape()
         QVERIFY2(json.contains(line), line);
     QCOMPARE(json.count("\n    \""), int(settingsCatalogue().size()));
     // Values beyond a choice list are numbers.
-    TxSettingsRecord s = factory();
+    TxSettingsRecord s = factorySettings();
     s.drCh = 4;
     s.aux[3] = 5;
     const QByteArray other = settingsToJson(s);
@@ -100,13 +86,13 @@ void TestJson::filesComeBackByteForByte()
 {
     QRandomGenerator g(99);
     for (int run = 0; run < 200; ++run) {
-        const QByteArray file =
-            run == 0 ? fileOf(factory()) : fileOf(catalogueValuesOnly(randomInRangeSettings(g)));
+        const QByteArray file = run == 0 ? settingsFileOf(factorySettings())
+                                         : settingsFileOf(catalogueValuesOnly(randomInRangeSettings(g)));
         QCOMPARE(file.size(), kSettingsFileLength);
         TxSettingsRecord fromJson;
         QString error;
         QVERIFY2(settingsFromJson(settingsToJson(loadFile(file)), fromJson, &error), qPrintable(error));
-        QCOMPARE(fileOf(fromJson), file);
+        QCOMPARE(settingsFileOf(fromJson), file);
     }
 }
 
@@ -165,7 +151,7 @@ void TestJson::badDocumentsAreRefused()
     QFETCH(QByteArray, from);
     QFETCH(QByteArray, to);
     QFETCH(QString, message);
-    QByteArray json = settingsToJson(factory());
+    QByteArray json = settingsToJson(factorySettings());
     if (from == "*") {
         json = to;
     } else {
@@ -199,7 +185,7 @@ void TestJson::valuesAFileCannotHold()
     QFETCH(QString, key);
     QFETCH(int, value);
     QFETCH(QString, message);
-    TxSettingsRecord s = factory();
+    TxSettingsRecord s = factorySettings();
     setSettingValue(*findSetting(key), s, value);
     const QString problem = settingsFileProblem(s);
     if (message.isEmpty())

@@ -19,14 +19,6 @@ const char kFactoryS[] = "S00100000787878787878787870707070707070707070707070707
 const char kFactoryG[] = "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z";
 const char kFactoryH[] = "H7474747474747474003747474015747474001020314253647407474747474747474110140380000X";
 
-TxSettingsRecord factorySettings()
-{
-    TxSettingsRecord s = startSettings();
-    restData(s);
-    restData2(s);
-    return s;
-}
-
 // The raw alarms as the encoders derive them before building.
 void deriveRaw(TxSettingsRecord &s)
 {

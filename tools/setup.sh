@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 PKGS=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
       libqt5serialport5-dev fonts-liberation clang libclang-rt-14-dev
-      libbenchmark-dev xvfb xdotool)
+      libbenchmark-dev xvfb xdotool
+      poppler-utils) # pdftotext: the sheet test reads the PDF back
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -112,3 +112,25 @@ DrCurve drCurve(int rate, int expo, int w, int h)
     c.upperC2 = QPoint(sub(mul(3, w) / 4, dx), sub(add(h / 4, s), dy));
     return c;
 }
+
+std::vector<QLine> throttleGridDashes(const ThrottleGrid &grid)
+{
+    std::vector<QLine> dashes;
+    for (int y : grid.rows)
+        for (int x : grid.rowDashX)
+            dashes.emplace_back(x, y, x + 8, y);
+    for (int x : grid.columns)
+        for (int y : grid.columnDashY)
+            dashes.emplace_back(x, y, x, y + 8);
+    return dashes;
+}
+
+std::vector<QLine> drAxisDashes(const DrAxes &axes)
+{
+    std::vector<QLine> dashes;
+    for (int x : axes.dashX)
+        dashes.emplace_back(x, axes.axisY, x + 8, axes.axisY);
+    for (int y : axes.dashY)
+        dashes.emplace_back(axes.axisX, y, axes.axisX, y + 8);
+    return dashes;
+}

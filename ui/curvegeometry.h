@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLine>
 #include <QPoint>
 #include <QRect>
 #include <array>
@@ -65,6 +66,8 @@ struct ThrottleGrid {
     std::vector<int> columnDashY; // y where each vertical dash starts
 };
 ThrottleGrid throttleGrid(int width, int height);
+// The grid as the dashes a plot draws, the rows' first, then the columns'.
+std::vector<QLine> throttleGridDashes(const ThrottleGrid &grid);
 
 // The seven corners of the throttle curve, from thcure[0] (left) to thcure[6].
 std::array<QPoint, 7> throttlePoints(const int thcure[7], int width, int height);
@@ -85,6 +88,8 @@ struct DrAxes {
     std::vector<int> dashY; // y where each of its dashes starts
 };
 DrAxes drAxes(int w, int h);
+// The axes as the dashes a plot draws, the horizontal axis's first.
+std::vector<QLine> drAxisDashes(const DrAxes &axes);
 
 // The curve as two cubic Bezier halves meeting in the centre: the lower half
 // runs from lowerStart with controls lowerC1, lowerC2 to centre, the upper

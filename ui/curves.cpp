@@ -27,13 +27,8 @@ void cureWidget::paintEvent(QPaintEvent *)
     painter.drawRect(throttleFrame());
 
     painter.setPen(QPen(Qt::green, 1));
-    const ThrottleGrid grid = throttleGrid(width(), height());
-    for (int y : grid.rows)
-        for (int x : grid.rowDashX)
-            painter.drawLine(x, y, x + 8, y);
-    for (int x : grid.columns)
-        for (int y : grid.columnDashY)
-            painter.drawLine(x, y, x, y + 8);
+    for (const QLine &dash : throttleGridDashes(throttleGrid(width(), height())))
+        painter.drawLine(dash);
 
     painter.setPen(QPen(Qt::black, 4));
     for (int j = 0; j < kThrottleLabelCount; ++j)
@@ -65,11 +60,8 @@ void mWidget::paintEvent(QPaintEvent *)
     painter.drawRect(drFrame());
 
     painter.setPen(QPen(Qt::green, 2));
-    const DrAxes axes = drAxes(width(), height());
-    for (int x : axes.dashX)
-        painter.drawLine(x, axes.axisY, x + 8, axes.axisY);
-    for (int y : axes.dashY)
-        painter.drawLine(axes.axisX, y, axes.axisX, y + 8);
+    for (const QLine &dash : drAxisDashes(drAxes(width(), height())))
+        painter.drawLine(dash);
 
     const DrCurve c = drCurve(TxSettings.drRateEdit, TxSettings.drExpEdit, width(), height());
     QPainterPath lower;

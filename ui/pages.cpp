@@ -10,6 +10,7 @@
 #include <QSizePolicy>
 #include <vector>
 
+#include "model/choices.h"
 #include "ui/mainwindowform.h"
 #include "ui/styles.h"
 
@@ -145,16 +146,16 @@ QPalette reversePalette()
     return p;
 }
 
-const QStringList kOffOn = {"OFF", "ON"};
-const QStringList kNorRev = {"NOR", "REV"};
+const QStringList &kOffOn = offOnNames();
+const QStringList &kNorRev = norRevNames();
 const QStringList kNc = {"NC"};
-const QStringList kAuxSources = {"SwA", "SwB", "VrA", "VrB", "NULL"};
-const QStringList kCh1to4 = {"CH1", "CH2", "CH3", "CH4"};
-const QStringList kCh1to8 = {"CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8"};
-const QStringList kSwa = {"SWA"};
-const QStringList kUpDown = {"UP", "DOWN"};
-const QStringList kAttiSources = {"CH5", "CH6", "CH7", "CH8", "OFF"};
-const QStringList kMixStates = {"INH", "OFF", "ON"};
+const QStringList &kAuxSources = auxSourceNames();
+const QStringList &kCh1to4 = ch1to4Names();
+const QStringList &kCh1to8 = ch1to8Names();
+const QStringList &kSwa = swaNames();
+const QStringList &kUpDown = upDownNames();
+const QStringList &kAttiSources = attiSourceNames();
+const QStringList &kMixStates = mixStateNames();
 const QStringList kPcVersion = {"V4.6"};
 
 // BASIC: seven groups of one row per channel, CH1 at the top.

@@ -1,5 +1,7 @@
 #include "support/stores.h"
 
+#include "link/sequences.h"
+
 void forEachSettingsInt(TxSettingsRecord &s, const std::function<void(int &)> &f)
 {
     auto all = [&f](int *a, int n) {
@@ -102,4 +104,18 @@ TxSettingsRecord randomInRangeSettings(QRandomGenerator &g)
     s.rxAlarmVolt = s.rxAlarmRaw / 10.0;
     s.extAlarmVolt = s.extAlarmRaw / 10.0;
     return s;
+}
+
+TxSettingsRecord factorySettings()
+{
+    TxSettingsRecord s = startSettings();
+    restData(s);
+    restData2(s);
+    return s;
+}
+
+QByteArray settingsFileOf(TxSettingsRecord s)
+{
+    const SettingsLines l = buildSettingsLines(s);
+    return l.s + l.g + l.h;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QRandomGenerator>
 #include <functional>
 
@@ -12,3 +13,9 @@ void forEachSettingsInt(TxSettingsRecord &s, const std::function<void(int &)> &f
 // value inside its valid range (and inside what its line field can carry);
 // the volts match their tenths. drRateEdit and drExpEdit are random too.
 TxSettingsRecord randomInRangeSettings(QRandomGenerator &g);
+
+// The factory settings, as RESET sets them.
+TxSettingsRecord factorySettings();
+
+// The settings file (the three lines) SAVE writes for s.
+QByteArray settingsFileOf(TxSettingsRecord s);

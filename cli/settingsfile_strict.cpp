@@ -1,0 +1,245 @@
+#include "cli/settingsfile_strict.h"
+
+#include <QFile>
+#include <QStringList>
+#include <variant>
+#include <vector>
+
+#include "file/settingsfile.h"
+#include "file/settingsjson.h"
+#include "link/lines.h"
+#include "link/sequences.h"
+#include "model/bindings.h"
+#include "model/catalogue.h"
+#include "model/validation.h"
+
+namespace {
+
+const char kLineLetters[3] = {'S', 'G', 'H'};
+const char kLineEnds[3] = {'Y', 'Z', 'X'};
+const QString kMirrors = "the D/R edit mirrors";
+
+QByteArray fileBytes(const TxSettingsRecord &s)
+{
+    TxSettingsRecord copy = s;
+    const SettingsLines lines = buildSettingsLines(copy); // the tenths follow the volts
+    return lines.s + lines.g + lines.h;
+}
+
+// "byte 1, S line position 1", "bytes 117-118, G line positions 36-37".
+QString where(int first, int last)
+{
+    const QChar line = QChar::fromLatin1(kLineLetters[first / kLineLength]);
+    const int pos = first % kLineLength;
+    if (first == last)
+        return QString("byte %1, %2 line position %3").arg(first).arg(line).arg(pos);
+    return QString("bytes %1-%2, %3 line positions %4-%5")
+        .arg(first)
+        .arg(last)
+        .arg(line)
+        .arg(pos)
+        .arg(pos + last - first);
+}
+
+// What each byte of the file of `base` belongs to: the path of a setting,
+// kMirrors, or empty for fixed text. Found by changing one setting at a time
+// and looking where the file changes.
+std::vector<QString> byteOwners(const TxSettingsRecord &base)
+{
+    const QByteArray bytes = fileBytes(base);
+    std::vector<QString> owners(size_t(bytes.size()));
+    auto mark = [&](const TxSettingsRecord &changed, const QString &owner) {
+        const QByteArray other = fileBytes(changed);
+        for (int i = 0; i < bytes.size() && i < other.size(); ++i)
+            if (bytes[i] != other[i])
+                owners[size_t(i)] = owner;
+    };
+    for (const SettingInfo &info : settingsCatalogue()) {
+        // Several values, so that every digit of the field changes in one.
+        for (int v : {info.lower, info.upper, (info.lower + info.upper) / 2 + 1}) {
+            TxSettingsRecord t = base;
+            setSettingValue(info, t, std::min(v, info.upper));
+            mark(t, info.path());
+        }
+    }
+    TxSettingsRecord t = base;
+    for (int v : {0, 99, 11}) {
+        t.drUpEdit = t.drUpEdit == v ? 100 : v;
+        t.drDownEdit = t.drDownEdit == v ? 100 : v;
+        mark(t, kMirrors);
+    }
+    return owners;
+}
+
+// " (bytes 9-10, S line positions 9-10)" for the bytes `owner` owns, or
+// empty when it owns none.
+QString whereOwned(const std::vector<QString> &owners, const QString &owner)
+{
+    int first = -1, last = -1;
+    for (int i = 0; i < int(owners.size()); ++i)
+        if (owners[size_t(i)] == owner) {
+            if (first < 0)
+                first = i;
+            else if (i != last + 1)
+                break;
+            last = i;
+        }
+    return first < 0 ? QString() : " (" + where(first, last) + ")";
+}
+
+QString ruleName(const ValidationRule &r)
+{
+    return QString::fromStdString(std::visit([](const auto &rule) { return rule.name; }, r));
+}
+
+bool hasCatalogueRow(const QString &rule)
+{
+    for (const SettingInfo &info : settingsCatalogue())
+        if (settingRuleNames(info).contains(rule))
+            return true;
+    return false;
+}
+
+QString ruleValueText(const ValidationRule &r, const TxSettingsRecord &s)
+{
+    TxSettingsRecord copy = s;
+    if (const auto *ir = std::get_if<IntRule>(&r))
+        return QString::number(ir->field(copy));
+    return QString::number(std::get<VoltRule>(r).field(copy), 'f', 1);
+}
+
+QString ruleRangeText(const ValidationRule &r)
+{
+    if (const auto *ir = std::get_if<IntRule>(&r))
+        return QString("%1..%2").arg(ir->lower).arg(ir->upper);
+    return QString("0.0..%1").arg(std::get<VoltRule>(r).upper, 0, 'f', 1);
+}
+
+// Every value of `asRead` that validation changed (in `validated`), by
+// caption, value, range and place in the file.
+QStringList outOfRange(const TxSettingsRecord &asRead, const TxSettingsRecord &validated)
+{
+    const std::vector<QString> owners = byteOwners(validated);
+    QStringList found;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        const int v = settingValue(info, asRead);
+        if (v != settingValue(info, validated))
+            found << QString("%1 holds %2, outside %3%4")
+                         .arg(info.path(), settingValueText(info, v), settingRangeText(info),
+                              whereOwned(owners, info.path()));
+    }
+    // Derived values the catalogue leaves out (the D/R edit mirrors).
+    for (const ValidationRule &r : validationRules())
+        if (!hasCatalogueRow(ruleName(r)) && ruleValueText(r, asRead) != ruleValueText(r, validated))
+            found << QString("%1 (one of %2) holds %3, outside %4%5")
+                         .arg(ruleName(r), kMirrors, ruleValueText(r, asRead), ruleRangeText(r),
+                              whereOwned(owners, kMirrors));
+    return found;
+}
+
+} // namespace
+
+bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, StaleEditMirrors mirrors,
+                             TxSettingsRecord &out, QString *note, QString *error)
+{
+    if (bytes.size() != kSettingsFileLength) {
+        *error = QString("%1: not a settings file: %2 bytes, a settings file has exactly %3")
+                     .arg(name)
+                     .arg(bytes.size())
+                     .arg(kSettingsFileLength);
+        return false;
+    }
+    TxSettingsRecord st = startSettings();
+    LoadReport report;
+    {
+        QuietDebugLog quiet; // the loader's trace belongs to the window's log
+        report = loadSettingsText(QString::fromLatin1(bytes), st);
+    }
+    const bool inPlace[3] = {report.s, report.g, report.h};
+    QStringList misplaced;
+    for (int i = 0; i < 3; ++i)
+        if (!inPlace[i])
+            misplaced << QString("the %1 line is not in place (byte %2 must hold \"%1\" and byte %3 \"%4\")")
+                             .arg(QChar::fromLatin1(kLineLetters[i]))
+                             .arg(i * kLineLength)
+                             .arg(i * kLineLength + kLineLength - 1)
+                             .arg(QChar::fromLatin1(kLineEnds[i]));
+    if (!misplaced.isEmpty()) {
+        *error = QString("%1: not a settings file: %2").arg(name, misplaced.join("; "));
+        return false;
+    }
+
+    // What the window does after reading the lines.
+    drDataSelect(st);
+    const TxSettingsRecord asRead = st;
+    validateSettings(st);
+    if (st != asRead) {
+        *error = QString("%1: value out of range: %2").arg(name, outOfRange(asRead, st).join("; "));
+        return false;
+    }
+
+    // The file must be what SAVE writes for these values (hexadecimal digits
+    // in either case): no text read as a number it does not show, no fixed
+    // text changed. That is also what WRITE would send.
+    const QByteArray canonical = fileBytes(st);
+    const QByteArray upper = bytes.toUpper();
+    std::vector<QString> owners;
+    bool staleMirrors = false;
+    for (int i = 0; i < canonical.size(); ++i) {
+        if (upper[i] == canonical[i])
+            continue;
+        if (owners.empty())
+            owners = byteOwners(st);
+        const QString &owner = owners[size_t(i)];
+        if (owner == kMirrors && mirrors == StaleEditMirrors::Note) {
+            staleMirrors = true;
+            continue;
+        }
+        int end = i;
+        while (end + 1 < canonical.size() && upper[end + 1] != canonical[end + 1] &&
+               owners[size_t(end + 1)] == owner && (end + 1) % kLineLength != 0)
+            ++end;
+        const QString found = QString::fromLatin1(bytes.mid(i, end - i + 1));
+        const QString saved = QString::fromLatin1(canonical.mid(i, end - i + 1));
+        if (owner.isEmpty())
+            *error =
+                QString(
+                    "%1: not a settings file as SAVE writes it: %2 hold%3 \"%4\" where SAVE writes \"%5\"")
+                    .arg(name, where(i, end), end > i ? "" : "s", found, saved);
+        else if (owner == kMirrors)
+            *error = QString("%1: %2 (%3) are \"%4\", not the rates of the selected D/R channel (\"%5\"); "
+                             "the transmitter would be sent other bytes than the file holds")
+                         .arg(name, kMirrors, where(i, end), found, saved);
+        else
+            *error =
+                QString("%1: %2 (%3) is \"%4\", which is not a value as SAVE writes it (it writes \"%5\")")
+                    .arg(name, owner, where(i, end), found, saved);
+        return false;
+    }
+    if (staleMirrors && note)
+        *note = QString("note: %1: %2%3 are not the rates of the selected D/R channel; they are derived, so "
+                        "export and import rewrite them")
+                    .arg(name, kMirrors, whereOwned(owners, kMirrors));
+    out = st;
+    return true;
+}
+
+bool loadSettingsFileStrict(const QString &path, StaleEditMirrors mirrors, TxSettingsRecord &out,
+                            QString *note, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QString("%1: cannot read it (%2)").arg(path, file.errorString());
+        return false;
+    }
+    // The bound keeps a device node or a huge file from filling memory.
+    const QByteArray bytes = file.read(kSettingsReadLimit + 1);
+    if (bytes.size() > kSettingsReadLimit) {
+        *error = QString("%1: not a settings file: more than %2 bytes, a settings file has exactly %3")
+                     .arg(path)
+                     .arg(kSettingsReadLimit)
+                     .arg(kSettingsFileLength);
+        return false;
+    }
+    return loadSettingsBytesStrict(path, bytes, mirrors, out, note, error);
+}

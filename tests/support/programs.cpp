@@ -1,0 +1,73 @@
+#include "support/programs.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <csignal>
+
+#include "sim/pty.h"
+
+qint64 Wire::arrival(int offset) const
+{
+    qint64 t = -1;
+    for (const auto &p : pieces)
+        if (p.second <= offset)
+            t = p.first;
+    return t;
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &args, const RunOptions &options)
+{
+    QProcess p;
+    if (!options.workingDirectory.isEmpty())
+        p.setWorkingDirectory(options.workingDirectory);
+    p.start(program, args);
+    ProgramRun r;
+    if (!p.waitForStarted(10000))
+        return r;
+    PtyPair *pty = options.pty;
+    Wire *wire = options.wire;
+    QElapsedTimer clock;
+    clock.start();
+    bool interrupted = false;
+    while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pty) {
+            const QByteArray got = pty->read(2);
+            if (!got.isEmpty() && wire) {
+                wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
+                wire->bytes += got;
+                if (options.respond)
+                    options.respond(wire->bytes, *pty);
+            }
+            if (wire && options.interruptAt >= 0 && !interrupted &&
+                wire->bytes.size() >= options.interruptAt) {
+                ::kill(pid_t(p.processId()), SIGINT);
+                interrupted = true;
+            }
+        } else {
+            p.waitForFinished(5);
+        }
+    }
+    p.waitForFinished(1000);
+    if (pty && wire) // what was still on its way when the program ended
+        wire->bytes += pty->read(50);
+    r.status =
+        p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
