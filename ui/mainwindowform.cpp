@@ -153,6 +153,7 @@ void MainWindowForm::build(MainWindow *window)
 
     // SERVO: eight columns of value box, channel label and the two bars.
     tab = page("tab", Styles::redGradient());
+    tabWidget->addTab(tab, "SERVO");
     frame_3 = pageFrame(tab, "frame_3", QRect(10, 10, 1060, 490), "background-color: rgb(50,50, 50);");
     QLineEdit **values[8] = {&lineEdit,   &lineEdit_2, &lineEdit_3, &lineEdit_4,
                              &lineEdit_5, &lineEdit_6, &lineEdit_7, &lineEdit_8};
@@ -175,14 +176,14 @@ void MainWindowForm::build(MainWindow *window)
         *upper[n - 1] = servoBar(frame_3, n, 0, 35 + c);
         *lower[n - 1] = servoBar(frame_3, n, 1, 35 + c);
     }
-    tabWidget->addTab(tab, "SERVO");
 
     tab_2 = page("tab_2", Styles::redGradientVariant());
+    tabWidget->addTab(tab_2, QString());
     frame_2 = pageFrame(tab_2, "frame_2", QRect(10, 10, 1060, 490), Styles::pageFrame());
     buildBasicPage();
-    tabWidget->addTab(tab_2, QString());
 
     tab_3 = page("tab_3", Styles::redGradient());
+    tabWidget->addTab(tab_3, QString());
     frame_4 = pageFrame(tab_3, "frame_4", QRect(10, 5, 1060, 490), Styles::pageFrame());
     QFont tenPoint;
     tenPoint.setPointSize(10);
@@ -190,22 +191,21 @@ void MainWindowForm::build(MainWindow *window)
     tenPoint.setWeight(50);
     frame_4->setFont(tenPoint);
     buildAdvance1Page();
-    tabWidget->addTab(tab_3, QString());
 
     tab_4 = page("tab_4", Styles::redGradient());
+    tabWidget->addTab(tab_4, QString());
     frame_5 = pageFrame(tab_4, "frame_5", QRect(10, 10, 1060, 490), Styles::pageFrame());
     buildAdvance2Page();
-    tabWidget->addTab(tab_4, QString());
 
     tab_7 = page("tab_7", Styles::redGradient());
+    tabWidget->addTab(tab_7, QString());
     frame_8 = pageFrame(tab_7, "frame_8", QRect(10, 10, 1060, 490), Styles::pageFrame());
     buildProgMixPage();
-    tabWidget->addTab(tab_7, QString());
 
     tab_6 = page("tab_6", Styles::redGradientVariant());
+    tabWidget->addTab(tab_6, QString());
     frame_7 = pageFrame(tab_6, "frame_7", QRect(10, 10, 1060, 490), Styles::pageFrame());
     buildSystemPage();
-    tabWidget->addTab(tab_6, QString());
 
     window->setCentralWidget(centralwidget);
 
