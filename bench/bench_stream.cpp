@@ -3,6 +3,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVector>
 #include <cerrno>
@@ -30,6 +33,10 @@
 //   bench_stream memory [seconds]  resident memory after start-up and after streaming
 //   bench_stream gap [writes]      largest gap between refresh ticks while WRITE runs
 //                                  under the stream
+//   bench_stream ratio [seconds]   the tool beside the floor program (txfloor): each
+//                                  opens its own virtual transmitter (txsim --rate 0,
+//                                  576 frames/s) and both stream at once; their CPU
+//                                  shares and the ratio, in 5 s slices and in total
 
 namespace {
 
@@ -233,6 +240,131 @@ int gapMode(int writes)
     return 0;
 }
 
+// ---- the tool beside the floor program ----
+
+// CPU seconds (user + system) of another process so far, from /proc.
+double processCpuSeconds(qint64 pid)
+{
+    QFile f(QString("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The fields after the command name, which is in parentheses: state is
+    // field 3, utime field 14 and stime field 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+// A virtual transmitter in a process of its own (txsim --rate 0: as many live
+// frames as a 115200 baud line carries). What it hears goes to a log file,
+// from which the answers are counted.
+struct Transmitter {
+    QProcess process;
+    QString port, log;
+    bool start(const QString &dir, const QString &logPath)
+    {
+        log = logPath;
+        process.setProgram(dir + "/txsim");
+        process.setArguments({"--rate", "0"});
+        process.setStandardErrorFile(log);
+        process.start();
+        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
+            return false;
+        port = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return !port.isEmpty();
+    }
+    // The "WWW" answers noted in the log (once a second) since offset.
+    qint64 answers(qint64 from, qint64 *end = nullptr) const
+    {
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        f.seek(from);
+        qint64 n = 0;
+        for (QByteArray line = f.readLine(); !line.isEmpty(); line = f.readLine()) {
+            const int at = line.indexOf("WWW x");
+            if (at >= 0)
+                n += line.mid(at + 5).trimmed().toLongLong();
+        }
+        if (end)
+            *end = f.pos();
+        return n;
+    }
+    qint64 logSize() const { return QFileInfo(log).size(); }
+    ~Transmitter()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+};
+
+int ratioMode(int seconds)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    QTemporaryDir logs;
+    Transmitter toolTx, floorTx;
+    if (!logs.isValid() || !toolTx.start(dir, logs.filePath("tool.log")) ||
+        !floorTx.start(dir, logs.filePath("floor.log"))) {
+        std::fprintf(stderr, "cannot start txsim beside this program\n");
+        return 1;
+    }
+    QProcess floor;
+    floor.setProgram(dir + "/txfloor");
+    floor.setArguments({floorTx.port});
+    floor.setProcessChannelMode(QProcess::ForwardedChannels);
+    floor.start(); // inherits QT_QPA_PLATFORM=offscreen, as the tool here
+    if (!floor.waitForStarted(5000)) {
+        std::fprintf(stderr, "cannot start txfloor beside this program\n");
+        return 1;
+    }
+    setTestPorts({toolTx.port});
+    MainWindow w;
+    w.show();
+    clickOpen(w);
+    if (!w.port().isOpen()) {
+        std::fprintf(stderr, "the port did not open\n");
+        return 1;
+    }
+    runFor(2000); // both streaming and settled
+    const qint64 floorPid = floor.processId();
+    if (floor.state() != QProcess::Running || processCpuSeconds(floorPid) < 0) {
+        std::fprintf(stderr, "txfloor is not running\n");
+        return 1;
+    }
+    std::printf("tool and floor side by side, each with its own txsim --rate 0 (576 frames/s)\n");
+    const int slice = qMin(5, seconds);
+    double toolTotal = 0, floorTotal = 0, wallTotal = 0;
+    qint64 toolAnswers = 0, floorAnswers = 0;
+    qint64 toolLog = toolTx.logSize(), floorLog = floorTx.logSize();
+    for (int t = 0; t < seconds; t += slice) {
+        QElapsedTimer wall;
+        const double tool0 = cpuSeconds(), floor0 = processCpuSeconds(floorPid);
+        wall.start();
+        runFor(1000 * qMin(slice, seconds - t));
+        const double toolCpu = cpuSeconds() - tool0, floorCpu = processCpuSeconds(floorPid) - floor0;
+        const double secs = wall.nsecsElapsed() / 1e9;
+        std::printf("  %2d-%2d s: tool %.2f %%, floor %.2f %% of one core, ratio %.2fx\n", t,
+                    t + qMin(slice, seconds - t), 100 * toolCpu / secs, 100 * floorCpu / secs,
+                    toolCpu / floorCpu);
+        toolTotal += toolCpu;
+        floorTotal += floorCpu;
+        wallTotal += secs;
+    }
+    toolAnswers = toolTx.answers(toolLog);
+    floorAnswers = floorTx.answers(floorLog);
+    std::printf("answers heard by the transmitters: tool %.0f/s, floor %.0f/s\n", toolAnswers / wallTotal,
+                floorAnswers / wallTotal);
+    std::printf("cpu tool %.3f s, floor %.3f s in %.1f s: tool %.2f %%, floor %.2f %% of one core\n",
+                toolTotal, floorTotal, wallTotal, 100 * toolTotal / wallTotal, 100 * floorTotal / wallTotal);
+    std::printf("ratio tool/floor: %.2fx\n", toolTotal / floorTotal);
+    floor.terminate();
+    floor.waitForFinished(3000);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -249,6 +381,8 @@ int main(int argc, char **argv)
         return memoryMode(n > 0 ? n : 20);
     if (mode == "gap")
         return gapMode(n > 0 ? n : 3);
-    std::fprintf(stderr, "usage: %s cpu|memory|gap [n]\n", argv[0]);
+    if (mode == "ratio")
+        return ratioMode(n > 0 ? n : 20);
+    std::fprintf(stderr, "usage: %s cpu|memory|gap|ratio [n]\n", argv[0]);
     return 2;
 }
