@@ -34,6 +34,7 @@ namespace {
 struct Sample {
     double wallMs = -1;
     double cpuMs = -1;
+    std::string failure; // why no time was taken
 };
 
 long long monotonicNs()
@@ -95,9 +96,18 @@ Sample runOnce(const std::string &program, const std::string &probe)
         waitpid(pid, &status, 0);
     }
     long long painted = 0, cpu = 0;
-    if (std::sscanf(line.c_str(), "painted %lld %lld", &painted, &cpu) != 2)
-        return {};
-    return {(painted - t0) / 1e6, cpu / 1e6};
+    if (std::sscanf(line.c_str(), "painted %lld %lld", &painted, &cpu) != 2) {
+        Sample failed;
+        if (WIFEXITED(status))
+            failed.failure = program + " exited with status " + std::to_string(WEXITSTATUS(status)) +
+                             " before its first frame";
+        else if (WIFSIGNALED(status))
+            failed.failure = program + " ended by signal " + std::to_string(WTERMSIG(status));
+        else
+            failed.failure = program + " painted nothing in 30 s";
+        return failed;
+    }
+    return {(painted - t0) / 1e6, cpu / 1e6, {}};
 }
 
 double median(std::vector<double> v)
@@ -150,6 +160,7 @@ int main(int argc, char **argv)
     runOnce(floor, probe);
 
     std::vector<double> toolWall, toolCpu, floorWall, floorCpu;
+    int failures = 0;
     for (int r = 0; r < rounds; ++r) {
         Sample t, f;
         if (r % 2 == 0) {
@@ -160,8 +171,12 @@ int main(int argc, char **argv)
             t = runOnce(tool, probe);
         }
         if (t.wallMs < 0 || f.wallMs < 0) {
-            std::fprintf(stderr, "round %d: a program did not paint its window\n", r + 1);
-            return 1;
+            // A round that fails is reported and run again, a few times at most.
+            std::fprintf(stderr, "round %d: %s\n", r + 1, (t.wallMs < 0 ? t : f).failure.c_str());
+            if (++failures > 3)
+                return 1;
+            --r;
+            continue;
         }
         std::printf("round %d: tool %.1f ms (cpu %.1f), floor %.1f ms (cpu %.1f)\n", r + 1, t.wallMs, t.cpuMs,
                     f.wallMs, f.cpuMs);

@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVector>
@@ -13,11 +12,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "app/mainwindow.h"
 #include "link/frames.h"
@@ -257,26 +258,84 @@ double processCpuSeconds(qint64 pid)
     return (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK);
 }
 
+// A child process started with fork and exec, not QProcess: QProcess would add
+// its pipes and process descriptor to this process's event loop, and the
+// tool's loop, measured here, would poll them on every wake-up.
+struct Child {
+    pid_t pid = -1;
+    // Starts program; its stdout goes to a pipe whose read end is returned in
+    // *out (when out is given), its stderr to errPath (when given).
+    bool start(const QString &program, const QStringList &args, const QString &errPath, int *out = nullptr)
+    {
+        int fds[2] = {-1, -1};
+        if (out && pipe(fds) != 0)
+            return false;
+        const QByteArray path = QFile::encodeName(program);
+        QList<QByteArray> argBytes;
+        for (const QString &a : args)
+            argBytes << a.toLocal8Bit();
+        std::vector<char *> argv{const_cast<char *>(path.constData())};
+        for (QByteArray &a : argBytes)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const QByteArray err = QFile::encodeName(errPath);
+        pid = fork();
+        if (pid == 0) {
+            if (!err.isEmpty()) {
+                const int e = open(err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (e >= 0)
+                    dup2(e, 2);
+            }
+            if (out) {
+                dup2(fds[1], 1);
+                close(fds[0]);
+            } else {
+                const int n = open("/dev/null", O_WRONLY);
+                dup2(n, 1);
+            }
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (out) {
+            close(fds[1]);
+            *out = fds[0];
+        }
+        return pid > 0;
+    }
+    bool running() const { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+    ~Child()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 // A virtual transmitter in a process of its own (txsim --rate 0: as many live
 // frames as a 115200 baud line carries). What it hears goes to a log file,
 // from which the answers are counted.
 struct Transmitter {
-    QProcess process;
+    Child process;
     QString port, log;
     bool start(const QString &dir, const QString &logPath)
     {
         log = logPath;
-        process.setProgram(dir + "/txsim");
-        process.setArguments({"--rate", "0"});
-        process.setStandardErrorFile(log);
-        process.start();
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
+        int out = -1;
+        if (!process.start(dir + "/txsim", {"--rate", "0"}, log, &out))
             return false;
-        port = QString::fromLocal8Bit(process.readLine()).trimmed();
+        // The first line on stdout is the port; nothing else comes there.
+        QByteArray line;
+        char c = 0;
+        pollfd p{out, POLLIN, 0};
+        while (line.size() < 4096 && poll(&p, 1, 5000) > 0 && ::read(out, &c, 1) == 1 && c != '\n')
+            line.append(c);
+        close(out);
+        port = QString::fromLocal8Bit(line).trimmed();
         return !port.isEmpty();
     }
     // The "WWW" answers noted in the log (once a second) since offset.
-    qint64 answers(qint64 from, qint64 *end = nullptr) const
+    qint64 answers(qint64 from) const
     {
         QFile f(log);
         if (!f.open(QIODevice::ReadOnly))
@@ -288,17 +347,9 @@ struct Transmitter {
             if (at >= 0)
                 n += line.mid(at + 5).trimmed().toLongLong();
         }
-        if (end)
-            *end = f.pos();
         return n;
     }
     qint64 logSize() const { return QFileInfo(log).size(); }
-    ~Transmitter()
-    {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-    }
 };
 
 int ratioMode(int seconds)
@@ -311,12 +362,8 @@ int ratioMode(int seconds)
         std::fprintf(stderr, "cannot start txsim beside this program\n");
         return 1;
     }
-    QProcess floor;
-    floor.setProgram(dir + "/txfloor");
-    floor.setArguments({floorTx.port});
-    floor.setProcessChannelMode(QProcess::ForwardedChannels);
-    floor.start(); // inherits QT_QPA_PLATFORM=offscreen, as the tool here
-    if (!floor.waitForStarted(5000)) {
+    Child floor; // inherits QT_QPA_PLATFORM=offscreen, as the tool here
+    if (!floor.start(dir + "/txfloor", {floorTx.port}, QString())) {
         std::fprintf(stderr, "cannot start txfloor beside this program\n");
         return 1;
     }
@@ -329,8 +376,8 @@ int ratioMode(int seconds)
         return 1;
     }
     runFor(2000); // both streaming and settled
-    const qint64 floorPid = floor.processId();
-    if (floor.state() != QProcess::Running || processCpuSeconds(floorPid) < 0) {
+    const qint64 floorPid = floor.pid;
+    if (!floor.running() || processCpuSeconds(floorPid) < 0) {
         std::fprintf(stderr, "txfloor is not running\n");
         return 1;
     }
@@ -360,8 +407,6 @@ int ratioMode(int seconds)
     std::printf("cpu tool %.3f s, floor %.3f s in %.1f s: tool %.2f %%, floor %.2f %% of one core\n",
                 toolTotal, floorTotal, wallTotal, 100 * toolTotal / wallTotal, 100 * floorTotal / wallTotal);
     std::printf("ratio tool/floor: %.2fx\n", toolTotal / floorTotal);
-    floor.terminate();
-    floor.waitForFinished(3000);
     return 0;
 }
 
