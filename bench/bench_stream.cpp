@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVector>
 #include <cerrno>
@@ -10,11 +12,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "app/mainwindow.h"
 #include "link/frames.h"
@@ -30,6 +34,10 @@
 //   bench_stream memory [seconds]  resident memory after start-up and after streaming
 //   bench_stream gap [writes]      largest gap between refresh ticks while WRITE runs
 //                                  under the stream
+//   bench_stream ratio [seconds]   the tool beside the floor program (txfloor): each
+//                                  opens its own virtual transmitter (txsim --rate 0,
+//                                  576 frames/s) and both stream at once; their CPU
+//                                  shares and the ratio, in 5 s slices and in total
 
 namespace {
 
@@ -233,6 +241,175 @@ int gapMode(int writes)
     return 0;
 }
 
+// ---- the tool beside the floor program ----
+
+// CPU seconds (user + system) of another process so far, from /proc.
+double processCpuSeconds(qint64 pid)
+{
+    QFile f(QString("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The fields after the command name, which is in parentheses: state is
+    // field 3, utime field 14 and stime field 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+// A child process started with fork and exec, not QProcess: QProcess would add
+// its pipes and process descriptor to this process's event loop, and the
+// tool's loop, measured here, would poll them on every wake-up.
+struct Child {
+    pid_t pid = -1;
+    // Starts program; its stdout goes to a pipe whose read end is returned in
+    // *out (when out is given), its stderr to errPath (when given).
+    bool start(const QString &program, const QStringList &args, const QString &errPath, int *out = nullptr)
+    {
+        int fds[2] = {-1, -1};
+        if (out && pipe(fds) != 0)
+            return false;
+        const QByteArray path = QFile::encodeName(program);
+        QList<QByteArray> argBytes;
+        for (const QString &a : args)
+            argBytes << a.toLocal8Bit();
+        std::vector<char *> argv{const_cast<char *>(path.constData())};
+        for (QByteArray &a : argBytes)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const QByteArray err = QFile::encodeName(errPath);
+        pid = fork();
+        if (pid == 0) {
+            if (!err.isEmpty()) {
+                const int e = open(err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (e >= 0)
+                    dup2(e, 2);
+            }
+            if (out) {
+                dup2(fds[1], 1);
+                close(fds[0]);
+            } else {
+                const int n = open("/dev/null", O_WRONLY);
+                dup2(n, 1);
+            }
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (out) {
+            close(fds[1]);
+            *out = fds[0];
+        }
+        return pid > 0;
+    }
+    bool running() const { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+    ~Child()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+// A virtual transmitter in a process of its own (txsim --rate 0: as many live
+// frames as a 115200 baud line carries). What it hears goes to a log file,
+// from which the answers are counted.
+struct Transmitter {
+    Child process;
+    QString port, log;
+    bool start(const QString &dir, const QString &logPath)
+    {
+        log = logPath;
+        int out = -1;
+        if (!process.start(dir + "/txsim", {"--rate", "0"}, log, &out))
+            return false;
+        // The first line on stdout is the port; nothing else comes there.
+        QByteArray line;
+        char c = 0;
+        pollfd p{out, POLLIN, 0};
+        while (line.size() < 4096 && poll(&p, 1, 5000) > 0 && ::read(out, &c, 1) == 1 && c != '\n')
+            line.append(c);
+        close(out);
+        port = QString::fromLocal8Bit(line).trimmed();
+        return !port.isEmpty();
+    }
+    // The "WWW" answers noted in the log (once a second) since offset.
+    qint64 answers(qint64 from) const
+    {
+        QFile f(log);
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        f.seek(from);
+        qint64 n = 0;
+        for (QByteArray line = f.readLine(); !line.isEmpty(); line = f.readLine()) {
+            const int at = line.indexOf("WWW x");
+            if (at >= 0)
+                n += line.mid(at + 5).trimmed().toLongLong();
+        }
+        return n;
+    }
+    qint64 logSize() const { return QFileInfo(log).size(); }
+};
+
+int ratioMode(int seconds)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    QTemporaryDir logs;
+    Transmitter toolTx, floorTx;
+    if (!logs.isValid() || !toolTx.start(dir, logs.filePath("tool.log")) ||
+        !floorTx.start(dir, logs.filePath("floor.log"))) {
+        std::fprintf(stderr, "cannot start txsim beside this program\n");
+        return 1;
+    }
+    Child floor; // inherits QT_QPA_PLATFORM=offscreen, as the tool here
+    if (!floor.start(dir + "/txfloor", {floorTx.port}, QString())) {
+        std::fprintf(stderr, "cannot start txfloor beside this program\n");
+        return 1;
+    }
+    setTestPorts({toolTx.port});
+    MainWindow w;
+    w.show();
+    clickOpen(w);
+    if (!w.port().isOpen()) {
+        std::fprintf(stderr, "the port did not open\n");
+        return 1;
+    }
+    runFor(2000); // both streaming and settled
+    const qint64 floorPid = floor.pid;
+    if (!floor.running() || processCpuSeconds(floorPid) < 0) {
+        std::fprintf(stderr, "txfloor is not running\n");
+        return 1;
+    }
+    std::printf("tool and floor side by side, each with its own txsim --rate 0 (576 frames/s)\n");
+    const int slice = qMin(5, seconds);
+    double toolTotal = 0, floorTotal = 0, wallTotal = 0;
+    qint64 toolAnswers = 0, floorAnswers = 0;
+    qint64 toolLog = toolTx.logSize(), floorLog = floorTx.logSize();
+    for (int t = 0; t < seconds; t += slice) {
+        QElapsedTimer wall;
+        const double tool0 = cpuSeconds(), floor0 = processCpuSeconds(floorPid);
+        wall.start();
+        runFor(1000 * qMin(slice, seconds - t));
+        const double toolCpu = cpuSeconds() - tool0, floorCpu = processCpuSeconds(floorPid) - floor0;
+        const double secs = wall.nsecsElapsed() / 1e9;
+        std::printf("  %2d-%2d s: tool %.2f %%, floor %.2f %% of one core, ratio %.2fx\n", t,
+                    t + qMin(slice, seconds - t), 100 * toolCpu / secs, 100 * floorCpu / secs,
+                    toolCpu / floorCpu);
+        toolTotal += toolCpu;
+        floorTotal += floorCpu;
+        wallTotal += secs;
+    }
+    toolAnswers = toolTx.answers(toolLog);
+    floorAnswers = floorTx.answers(floorLog);
+    std::printf("answers heard by the transmitters: tool %.0f/s, floor %.0f/s\n", toolAnswers / wallTotal,
+                floorAnswers / wallTotal);
+    std::printf("cpu tool %.3f s, floor %.3f s in %.1f s: tool %.2f %%, floor %.2f %% of one core\n",
+                toolTotal, floorTotal, wallTotal, 100 * toolTotal / wallTotal, 100 * floorTotal / wallTotal);
+    std::printf("ratio tool/floor: %.2fx\n", toolTotal / floorTotal);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -249,6 +426,8 @@ int main(int argc, char **argv)
         return memoryMode(n > 0 ? n : 20);
     if (mode == "gap")
         return gapMode(n > 0 ? n : 3);
-    std::fprintf(stderr, "usage: %s cpu|memory|gap [n]\n", argv[0]);
+    if (mode == "ratio")
+        return ratioMode(n > 0 ? n : 20);
+    std::fprintf(stderr, "usage: %s cpu|memory|gap|ratio [n]\n", argv[0]);
     return 2;
 }
