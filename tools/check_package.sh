@@ -8,16 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PKGS=(lintian desktop-file-utils appstream dpkg-dev)
-missing=()
-for p in "${PKGS[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-    -o DPkg::Lock::Timeout=600 "${missing[@]}"
-fi
+source tools/install-missing.sh
+install_missing "${PKGS[@]}"
 
 deb=$(tools/package.sh | tail -n 1)
 tmp=$(mktemp -d)

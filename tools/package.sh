@@ -8,16 +8,8 @@ cd "$(dirname "$0")/.."
 
 PKGS=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
       libqt5serialport5-dev fonts-liberation help2man gzip dpkg-dev file)
-missing=()
-for p in "${PKGS[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-    -o DPkg::Lock::Timeout=600 "${missing[@]}"
-fi
+source tools/install-missing.sh
+install_missing "${PKGS[@]}"
 
 # The same configuration as tools/setup.sh, so a build there is reused.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
