@@ -208,6 +208,16 @@ int toTenths(double volts)
     return static_cast<int>(static_cast<float>(product));
 }
 
+void setRawAlarms(LineKind kind, TxSettingsRecord &s)
+{
+    if (kind == LineKind::S) {
+        s.txAlarmRaw = toTenths(s.txAlarmVolt);
+    } else if (kind == LineKind::H) {
+        s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
+        s.extAlarmRaw = toTenths(s.extAlarmVolt);
+    }
+}
+
 QByteArray buildLine(LineKind kind, const TxSettingsRecord &s)
 {
     const LineLayout &l = layoutOf(kind);

@@ -15,6 +15,11 @@ constexpr int kLineLength = 81;
 // tenths = volts * 10, rounded to single precision, truncated toward zero.
 int toTenths(double volts);
 
+// Sets the raw alarm tenths that the line of the given kind carries from
+// their volts, as the encoders do before building it: txAlarmRaw for S,
+// rxAlarmRaw and extAlarmRaw for H, nothing for G.
+void setRawAlarms(LineKind kind, TxSettingsRecord &s);
+
 // Builds the line of the given kind from s: the line letter, the fields in
 // their layout order and the fixed tail. Every field is clamped to the nearest
 // value its encoding can carry, so the result is always exactly 81 characters.

@@ -9,7 +9,16 @@
 #include "model/txsettings.h"
 #include "ui/mainwindowform.h"
 
-static void sendBytes(QSerialPort &port, const QByteArray &bytes);
+// Hands bytes to the port in one write and on to the device at once. A
+// closed port (closed during a pause, or never opened when Save builds the
+// lines) takes nothing.
+static void sendBytes(QSerialPort &port, const QByteArray &bytes)
+{
+    if (!port.isOpen())
+        return;
+    port.write(bytes);
+    port.flush();
+}
 
 void MainWindow::serialPort_readyRead()
 {
@@ -32,17 +41,6 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
     return beWord(b, a);
 }
 
-// Hands bytes to the port in one write and on to the device at once. A
-// closed port (closed during a pause, or never opened when Save builds the
-// lines) takes nothing.
-static void sendBytes(QSerialPort &port, const QByteArray &bytes)
-{
-    if (!port.isOpen())
-        return;
-    port.write(bytes);
-    port.flush();
-}
-
 static void sendLine(QSerialPort &port, const QString &line)
 {
     sendBytes(port, line.toLatin1());
@@ -50,7 +48,7 @@ static void sendLine(QSerialPort &port, const QString &line)
 
 void MainWindow::SendData1()
 {
-    TxSettings.txAlarmRaw = toTenths(TxSettings.txAlarmVolt);
+    setRawAlarms(LineKind::S, TxSettings);
     lineS = QString::fromLatin1(buildLine(LineKind::S, TxSettings));
     sendLine(serialPort, lineS);
     waitMs(kLinePauseMs);
@@ -65,8 +63,7 @@ void MainWindow::SendData2()
 
 void MainWindow::SendData3()
 {
-    TxSettings.rxAlarmRaw = toTenths(TxSettings.rxAlarmVolt);
-    TxSettings.extAlarmRaw = toTenths(TxSettings.extAlarmVolt);
+    setRawAlarms(LineKind::H, TxSettings);
     lineH = QString::fromLatin1(buildLine(LineKind::H, TxSettings));
     sendLine(serialPort, lineH);
     waitMs(kLinePauseMs);

@@ -9,9 +9,8 @@ const QByteArray kAckWord = QByteArrayLiteral("WWW");
 
 SettingsLines buildSettingsLines(TxSettingsRecord &s)
 {
-    s.txAlarmRaw = toTenths(s.txAlarmVolt);
-    s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
-    s.extAlarmRaw = toTenths(s.extAlarmVolt);
+    for (LineKind kind : {LineKind::S, LineKind::G, LineKind::H})
+        setRawAlarms(kind, s);
     return {buildLine(LineKind::S, s), buildLine(LineKind::G, s), buildLine(LineKind::H, s)};
 }
 
