@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "cli/settingsfile_strict.h"
+#include "file/settingsfile.h"
 #include "file/settingsjson.h"
 
 namespace {
@@ -95,7 +96,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
         *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!writeAndCommit(file, bytes)) {
         *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
         return false;
     }

@@ -254,16 +254,12 @@ int runRead(const QStringList &args)
 
     TxSettingsRecord s = link.settings;
     const SettingsLines lines = buildSettingsLines(s);
-    const QByteArray bytes = settingsFileBytes(QString::fromLatin1(lines.s), QString::fromLatin1(lines.g),
-                                               QString::fromLatin1(lines.h));
+    const QByteArray bytes = settingsFileBytes(lines);
     if (out == "-") {
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);
     } else {
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        if (!written)
-            file.cancelWriting();
-        if (!file.commit() || !written)
+        if (!writeAndCommit(file, bytes))
             return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
     }
     progress(quiet, QString("saved %1 (transmitter version %2)")

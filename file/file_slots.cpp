@@ -46,14 +46,7 @@ void MainWindow::on_toolButton_Save_clicked()
     // the port is open; the file gets exactly these lines.
     const SettingsLines lines = sendSettings(false);
 
-    const QByteArray bytes = settingsFileBytes(QString::fromLatin1(lines.s), QString::fromLatin1(lines.g),
-                                               QString::fromLatin1(lines.h));
-    // The bytes sit in the file's buffer until flushed; a failure there (disk
-    // full, stick pulled) is not seen by commit(), so flush and check first.
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    if (!written)
-        file.cancelWriting();
-    if (!file.commit() || !written)
+    if (!writeAndCommit(file, settingsFileBytes(lines)))
         QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
 }
 

@@ -1,6 +1,7 @@
 #include "file/settingsfile.h"
 
 #include <QIODevice>
+#include <QSaveFile>
 #include <QtGlobal>
 
 #include "link/lines.h"
@@ -24,6 +25,19 @@ bool lettersInPlace(const QString &text, int offset, QChar first, QChar last)
 QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &h)
 {
     return s.toLatin1() + g.toLatin1() + h.toLatin1();
+}
+
+QByteArray settingsFileBytes(const SettingsLines &lines)
+{
+    return lines.s + lines.g + lines.h;
+}
+
+bool writeAndCommit(QSaveFile &file, const QByteArray &bytes)
+{
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    if (!written)
+        file.cancelWriting();
+    return file.commit() && written;
 }
 
 LoadReport loadSettingsText(const QString &fileText, TxSettingsRecord &st)

@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include "link/sequences.h"
 #include "model/txsettings.h"
 
 class QIODevice;
+class QSaveFile;
 
 // A settings file holds the S, G and H lines back to back: 243 bytes, no
 // header, no line breaks. The S line stands at 0..80, G at 81..161, H at
@@ -21,6 +23,14 @@ constexpr qint64 kSettingsReadLimit = 64 * 1024;
 // The bytes of a settings file: the three lines in Latin-1, nothing between
 // or after them.
 QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &h);
+QByteArray settingsFileBytes(const SettingsLines &lines);
+
+// Writes bytes into an opened save file and commits it: the old file is
+// replaced only when all of it reached the disk. The bytes sit in the file's
+// buffer until flushed, and a failure there (disk full, stick pulled) is not
+// seen by commit(), so they are flushed and checked first. Returns whether
+// the new file is in place; on failure the old one stays as it was.
+bool writeAndCommit(QSaveFile &file, const QByteArray &bytes);
 
 // What a load found: the number of characters looked at and which lines
 // passed their letter and length tests and were read into the store.

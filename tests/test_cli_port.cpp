@@ -54,7 +54,7 @@ QByteArray windowSaveAfterRead(const TxSettingsRecord &model)
     drDataSelect(s);
     validateSettings(s);
     const SettingsLines l = buildSettingsLines(s);
-    return settingsFileBytes(QString::fromLatin1(l.s), QString::fromLatin1(l.g), QString::fromLatin1(l.h));
+    return settingsFileBytes(l);
 }
 
 // A settings file as SAVE writes it, from a random in-range model.
