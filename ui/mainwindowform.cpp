@@ -1,10 +1,7 @@
 #include "ui/mainwindowform.h"
 
-#include <QDebug>
 #include <QIcon>
-#include <QMetaMethod>
 #include <QMetaObject>
-#include <vector>
 
 #include "app/mainwindow.h"
 #include "ui/styles.h"
@@ -78,70 +75,6 @@ QProgressBar *servoBar(QWidget *parent, int channel, int half, int x)
     b->setInvertedAppearance(false);
     b->setTextDirection(QProgressBar::BottomToTop);
     return b;
-}
-
-// Qt's connect-by-name (QMetaObject::connectSlotsByName), rule for rule: every
-// slot "on_<objectName>_<signal>" is connected to that signal of the first
-// object with that name among the window's descendants (in findChildren
-// order) and the window itself; a signal with the exact signature first, else
-// the first declared signal of that name whose arguments start with the
-// slot's. Qt's own version converts every object's name again for every slot
-// (over a thousand objects, 150 slots); here each name is converted once.
-void connectSlotsByName(QObject *window)
-{
-    const QMetaObject *mo = window->metaObject();
-    QObjectList objects = window->findChildren<QObject *>(QString());
-    objects << window;
-    std::vector<QByteArray> names;
-    names.reserve(size_t(objects.size()));
-    for (const QObject *o : objects)
-        names.push_back(o->objectName().toLatin1());
-
-    for (int i = 0; i < mo->methodCount(); ++i) {
-        const QMetaMethod slotMethod = mo->method(i);
-        const QByteArray signature = slotMethod.methodSignature();
-        const char *slot = signature.constData();
-        if (qstrncmp(slot, "on_", 3) != 0)
-            continue;
-        bool connected = false;
-        for (int j = 0; j < objects.size() && !connected; ++j) {
-            const QByteArray &name = names[size_t(j)];
-            if (name.isEmpty() || qstrncmp(slot + 3, name.constData(), uint(name.size())) != 0 ||
-                slot[name.size() + 3] != '_')
-                continue;
-            const char *signal = slot + name.size() + 4;
-            const QMetaObject *smo = objects[j]->metaObject();
-            QMetaMethod signalMethod;
-            const int exact = smo->indexOfSignal(signal);
-            if (exact >= 0) {
-                signalMethod = smo->method(exact);
-            } else {
-                const uint length = uint(qstrlen(signal) - 1); // without the closing ')'
-                QList<QByteArray> compatible;
-                for (int k = smo->methodCount() - 1; k >= 0; --k) {
-                    const QMetaMethod m = smo->method(k);
-                    if (m.methodType() == QMetaMethod::Signal &&
-                        qstrncmp(m.methodSignature().constData(), signal, length) == 0) {
-                        signalMethod = m;
-                        compatible.prepend(m.methodSignature());
-                    }
-                }
-                if (compatible.size() > 1)
-                    qWarning() << "QMetaObject::connectSlotsByName: Connecting slot" << slot
-                               << "with the first of the following compatible signals:" << compatible;
-            }
-            if (signalMethod.isValid() && QObject::connect(objects[j], signalMethod, window, slotMethod))
-                connected = true;
-        }
-        if (connected) {
-            while (mo->method(i + 1).attributes() & QMetaMethod::Cloned)
-                ++i; // the overloads of a connected slot are skipped, as in Qt
-        } else if (!(slotMethod.attributes() & QMetaMethod::Cloned)) {
-            const int paren = signature.indexOf('(');
-            if (signature.lastIndexOf('_', paren - 1) > 3)
-                qWarning("QMetaObject::connectSlotsByName: No matching signal for %s", slot);
-        }
-    }
 }
 
 } // namespace
@@ -288,7 +221,7 @@ void MainWindowForm::build(MainWindow *window)
     tabWidget->setCurrentIndex(5);
     setPageSelections();
 
-    connectSlotsByName(window);
+    QMetaObject::connectSlotsByName(window);
 }
 
 void MainWindowForm::applyTexts(MainWindow *window)
