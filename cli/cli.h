@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -45,5 +46,9 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
 // Prints "txctl: MESSAGE" as one line on standard error and returns
 // kExitError.
 int failWith(const QString &message);
+// Writes results to standard output and flushes them. When they cannot be
+// written (a full disk, a closed pipe), says so as failWith does and returns
+// false.
+bool printOut(const QByteArray &bytes);
 // Progress on standard error, one line, unless quiet.
 void progress(bool quiet, const QString &message);

@@ -15,12 +15,6 @@
 
 namespace {
 
-void printOut(const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
-
 // Loads every positional argument of a parsed command as a SOURCE, in
 // order. The first that fails is reported, and the result is false.
 bool loadSourceArguments(const QCommandLineParser &parser, std::vector<TxSettingsRecord> &out)
@@ -74,8 +68,7 @@ int runShow(const QStringList &args)
     std::vector<TxSettingsRecord> s;
     if (!loadSourceArguments(parser, s))
         return kExitError;
-    printOut(parser.isSet(json) ? settingsToJson(s[0]) : showText(s[0]));
-    return kExitOk;
+    return printOut(parser.isSet(json) ? settingsToJson(s[0]) : showText(s[0])) ? kExitOk : kExitError;
 }
 
 int runDiff(const QStringList &args)
@@ -95,7 +88,8 @@ int runDiff(const QStringList &args)
         return kExitError;
     const QStringList lines = settingDifferences(s[0], s[1]);
     for (const QString &line : lines)
-        printOut((line + "\n").toUtf8());
+        if (!printOut((line + "\n").toUtf8()))
+            return kExitError;
     return lines.isEmpty() ? kExitOk : kExitDiffers;
 }
 
@@ -115,10 +109,8 @@ int runExport(const QStringList &args)
         return kExitError;
     const QByteArray json = settingsToJson(s[0]);
     QString error;
-    if (!parser.isSet(output)) {
-        printOut(json);
-        return kExitOk;
-    }
+    if (!parser.isSet(output))
+        return printOut(json) ? kExitOk : kExitError;
     if (!writeFileAtomically(parser.value(output), json, &error))
         return failWith(error);
     return kExitOk;

@@ -96,8 +96,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
         *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
         return false;
     }
-    if (!writeAndCommit(file, bytes)) {
-        *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
+    QString reason;
+    if (!writeAndCommit(file, bytes, &reason)) {
+        *error = QString("%1: cannot write it (%2)").arg(path, reason);
         return false;
     }
     return true;

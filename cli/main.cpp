@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -58,6 +59,17 @@ int failWith(const QString &message)
     const QString line = QString(message).replace(QRegularExpression("\\s*\n\\s*"), "; ");
     std::fprintf(stderr, "txctl: %s\n", qPrintable(line));
     return kExitError;
+}
+
+bool printOut(const QByteArray &bytes)
+{
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    if (std::fflush(stdout) != 0 || !written) {
+        failWith(QString("standard output: cannot write it (%1)").arg(qt_error_string(errno)));
+        return false;
+    }
+    return true;
 }
 
 void progress(bool quiet, const QString &message)

@@ -256,11 +256,12 @@ int runRead(const QStringList &args)
     const SettingsLines lines = buildSettingsLines(s);
     const QByteArray bytes = settingsFileBytes(lines);
     if (out == "-") {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
+        if (!printOut(bytes))
+            return kExitError;
     } else {
-        if (!writeAndCommit(file, bytes))
-            return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
+        QString reason;
+        if (!writeAndCommit(file, bytes, &reason))
+            return failWith(QString("%1: cannot write it (%2)").arg(out, reason));
     }
     progress(quiet, QString("saved %1 (transmitter version %2)")
                         .arg(out == "-" ? QString("to standard output") : out)

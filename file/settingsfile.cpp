@@ -32,12 +32,19 @@ QByteArray settingsFileBytes(const SettingsLines &lines)
     return lines.s + lines.g + lines.h;
 }
 
-bool writeAndCommit(QSaveFile &file, const QByteArray &bytes)
+bool writeAndCommit(QSaveFile &file, const QByteArray &bytes, QString *error)
 {
     const bool written = file.write(bytes) == bytes.size() && file.flush();
+    // commit() forgets why the write failed; keep the reason of the first failure.
+    QString reason = file.errorString();
     if (!written)
         file.cancelWriting();
-    return file.commit() && written;
+    const bool committed = file.commit();
+    if (written && !committed)
+        reason = file.errorString();
+    if (error)
+        *error = reason;
+    return committed && written;
 }
 
 LoadReport loadSettingsText(const QString &fileText, TxSettingsRecord &st)

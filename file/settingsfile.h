@@ -29,8 +29,9 @@ QByteArray settingsFileBytes(const SettingsLines &lines);
 // replaced only when all of it reached the disk. The bytes sit in the file's
 // buffer until flushed, and a failure there (disk full, stick pulled) is not
 // seen by commit(), so they are flushed and checked first. Returns whether
-// the new file is in place; on failure the old one stays as it was.
-bool writeAndCommit(QSaveFile &file, const QByteArray &bytes);
+// the new file is in place; on failure the old one stays as it was, and
+// `error` (when given) says why.
+bool writeAndCommit(QSaveFile &file, const QByteArray &bytes, QString *error = nullptr);
 
 // What a load found: the number of characters looked at and which lines
 // passed their letter and length tests and were read into the store.

@@ -25,6 +25,8 @@ private slots:
     void mirrorsAreANote();
     void importWritesNothingOnError_data();
     void importWritesNothingOnError();
+    void writeFailureKeepsTheOldFile_data();
+    void writeFailureKeepsTheOldFile();
     void usage_data();
     void usage();
     void sheet();
@@ -209,6 +211,43 @@ void TestCliFile::importWritesNothingOnError()
     QVERIFY(!QFile::exists(path("fresh.txt")));
     QCOMPARE(txctl({"import", in, "-o", path("fresh.txt")}).status, 2);
     QVERIFY(!QFile::exists(path("fresh.txt")));
+}
+
+// A write that fails only when the buffer goes to the disk (the file-size
+// limit with SIGXFSZ ignored, as a full disk gives ENOSPC; or /dev/full) is
+// an error in one line, and the file that was there stays as it was.
+void TestCliFile::writeFailureKeepsTheOldFile_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("shell"); // runs the program as "$0" "$@"
+    QTest::addColumn<QString>("message");
+    const QString limit = "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\"";
+    const QString cannot = "kept: cannot write it (File too large)";
+    QTest::newRow("export") << QStringList{"export", "factory.txt", "-o", "kept"} << limit << cannot;
+    QTest::newRow("import") << QStringList{"import", "factory.json", "-o", "kept"} << limit << cannot;
+    QTest::newRow("sheet") << QStringList{"sheet", "factory.txt", "-o", "kept"} << limit << cannot;
+    const QString full = "exec \"$0\" \"$@\" >/dev/full";
+    const QString noSpace = "standard output: cannot write it (No space left on device)";
+    QTest::newRow("show") << QStringList{"show", "factory.txt"} << full << noSpace;
+    QTest::newRow("export to output") << QStringList{"export", "factory.txt"} << full << noSpace;
+    QTest::newRow("diff") << QStringList{"diff", "factory.txt", "random.txt"} << full << noSpace;
+}
+
+void TestCliFile::writeFailureKeepsTheOldFile()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, shell);
+    QFETCH(QString, message);
+    QVERIFY(!write("factory.json", settingsToJson(factorySettings())).isEmpty());
+    QVERIFY(!write("kept", "old contents").isEmpty());
+    RunOptions options;
+    options.workingDirectory = dir.path();
+    const Run r =
+        runProgram("/bin/sh", QStringList{"-c", shell, TXCTL_PATH} + args + QStringList{"-q"}, options);
+    QCOMPARE(r.status, 2);
+    QCOMPARE(QString::fromUtf8(r.err), "txctl: " + message + "\n");
+    QCOMPARE(readFile(path("kept")), QByteArray("old contents"));
+    QCOMPARE(QDir(dir.path()).entryList({"kept*"}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
 void TestCliFile::usage_data()
