@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,6 +36,15 @@ void onSignal(int)
 constexpr int kReadRequests = 4;
 // How long "DIS" may take to leave before the port closes anyway.
 constexpr int kByeDrainMs = 1000;
+
+// Whether the line behind `fd` was hung up.
+bool lineHungUp(int fd)
+{
+    if (fd < 0)
+        return false;
+    pollfd p = {fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 QString secondsText(int ms)
 {
@@ -96,6 +106,11 @@ PortLink::PortLink() : settings(startSettings()), live(startLiveData())
     connect(&serial, &QSerialPort::readyRead, this, &PortLink::onReadyRead);
     connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::ResourceError)
+            lost = true;
+        // A line that was hung up (a pseudo-terminal whose other side
+        // closed) reads as end of file, which the serial port reports as a
+        // plain read error; the hang-up tells it apart.
+        else if (e == QSerialPort::ReadError && lineHungUp(serial.handle()))
             lost = true;
     });
 }
