@@ -105,6 +105,7 @@ private slots:
     void failuresAreOneLineAndLeaveNoFile_data();
     void failuresAreOneLineAndLeaveNoFile();
     void monitorRecordsTheLiveValues();
+    void monitorEndsWhenThePortVanishes();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -305,6 +306,9 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     QTest::newRow("monitor, silent transmitter")
         << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good
         << "no answer from the transmitter within 1 s" << true;
+    // A run that cannot start makes no recording (and empties no earlier one).
+    QTest::newRow("monitor, missing port") << QStringList{"monitor", "/dev/tty-no-such-port", "--csv", "OUT"}
+                                           << good << "/dev/tty-no-such-port: no such port" << false;
 }
 
 void TestCliPort::failuresAreOneLineAndLeaveNoFile()
@@ -330,7 +334,7 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile()
     QCOMPARE(r.err.count("txctl: "), 1);
     QVERIFY(r.err.section('\n', -2, -2).startsWith("txctl: "));
     QCOMPARE(r.out, QString());
-    if (args.first() == "monitor") {
+    if (args.first() == "monitor" && opens) {
         QCOMPARE(readFile(out),
                  QByteArray("time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"));
     } else {
@@ -376,6 +380,29 @@ void TestCliPort::monitorRecordsTheLiveValues()
     }
     QVERIFY(last <= 2.1);
     QCOMPARE(saidTo(tx), (QStringList{"OK", "DIS"}));
+}
+
+// The adapter pulled while monitor records: a pseudo-terminal hung up reads
+// as end of file, not as an error of the device. Monitor must end with the
+// reason instead of recording the last values for ever.
+void TestCliPort::monitorEndsWhenThePortVanishes()
+{
+    auto *tx = new VirtualTransmitter;
+    QVERIFY(tx->isValid());
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("live.csv");
+    QTimer::singleShot(1500, [&] {
+        delete tx;
+        tx = nullptr;
+    });
+
+    const Run r = txctl({"monitor", tx->slavePath(), "--csv", csv, "--seconds", "30"});
+    delete tx;
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.endsWith("the device went away\n") && r.err.count('\n') == 1, qPrintable(r.err));
+    const QStringList rows = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(rows.size() >= 2); // the header and what came before the end
+    QVERIFY(rows.last().section(',', 0, 0).toDouble() < 10);
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
