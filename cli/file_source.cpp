@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSerialPortInfo>
+#include <sys/stat.h>
 
 #include "cli/cli.h"
 #include "cli/settingsfile_strict.h"
@@ -20,8 +21,15 @@ constexpr qint64 kSourceReadLimit = 1024 * 1024;
 
 bool isPortArgument(const QString &source)
 {
-    if (source.startsWith("/dev/"))
+    if (source.startsWith("/dev/")) {
+        // What the shell hands over for <(git show HEAD:model.txt) or
+        // /dev/stdin is a pipe or a file under /dev: read it as a file.
+        struct stat st;
+        if (::stat(QFile::encodeName(source).constData(), &st) == 0 &&
+            (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+            return false;
         return true;
+    }
     if (source.isEmpty() || QFileInfo::exists(source) || source.contains('/'))
         return false;
     if (QFileInfo::exists("/dev/" + source))

@@ -16,8 +16,9 @@ struct LoadedSource {
 };
 
 // True when the argument names a serial port rather than a file: a path under
-// /dev/, or a name that is no file here but a port (/dev/NAME or a port the
-// system lists).
+// /dev/ (unless it is a pipe or a plain file there, as /dev/fd/63 or
+// /dev/stdin may be), or a name that is no file here but a port (/dev/NAME or
+// a port the system lists).
 bool isPortArgument(const QString &source);
 
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.

@@ -111,6 +111,13 @@ void TestCliFile::diff()
     QCOMPARE(differ.out, QByteArray("BASIC / SUB-TRIM / CH3: 0 -> 7\n"
                                     "PROG.MIX / PROG.MIX2 / MAS: CH2 -> CH4\n"
                                     "SYSTEM / ALARM / RX-Alarm: 4.0 V -> 5.5 V\n"));
+    // A file handed over as /dev/stdin (or the shell's <(...), /dev/fd/N) is
+    // a file, not a port.
+    RunOptions fromStdin;
+    fromStdin.standardInput = changed;
+    const ProgramRun piped = runProgram(TXCTL_PATH, {"diff", factoryFile, "/dev/stdin"}, fromStdin);
+    QCOMPARE(piped.status, 1);
+    QCOMPARE(piped.out, differ.out);
     const Run missing = txctl({"diff", factoryFile, path("nothing.txt")});
     QCOMPARE(missing.status, 2);
     QCOMPARE(missing.err, QByteArray("txctl: " + path("nothing.txt").toUtf8() + ": no such file or port\n"));
@@ -192,6 +199,20 @@ void TestCliFile::importWritesNothingOnError_data()
                                      << QByteArray("\"system.alarm.rx\": 30.0")
                                      << "a settings file cannot hold 30.0 V; it holds 0.0..23.9 V";
     QTest::newRow("not json") << QByteArray("{") << QByteArray("x") << "not a JSON document";
+    // A key left in twice by an edit: which value was meant is unknown.
+    QTest::newRow("key twice") << QByteArray("\"basic.subTrim.ch3\": 0")
+                               << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.ch3\": 7")
+                               << "the key \"basic.subTrim.ch3\" appears twice in one object";
+    QTest::newRow("key twice, escaped")
+        << QByteArray("\"basic.subTrim.ch3\": 0")
+        << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.c\\u0068\\u0033\": 7")
+        << "the key \"basic.subTrim.ch3\" appears twice";
+    QTest::newRow("not whole") << QByteArray("\"basic.subTrim.ch3\": 0")
+                               << QByteArray("\"basic.subTrim.ch3\": 0.0000001")
+                               << "\"basic.subTrim.ch3\": expected a whole number -100..100, got 1e-07";
+    QTest::newRow("volts beyond tenths")
+        << QByteArray("\"system.alarm.rx\": 4.0") << QByteArray("\"system.alarm.rx\": 4.0000001")
+        << "\"system.alarm.rx\": expected volts";
 }
 
 void TestCliFile::importWritesNothingOnError()
@@ -265,6 +286,13 @@ void TestCliFile::usage_data()
     QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
     QTest::newRow("bad timeout") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "0"} << 2
                                  << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"0\"";
+    QTest::newRow("timeout nan") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "nan"} << 2
+                                 << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"nan\"";
+    for (const char *n : {"nan", "inf", "1e300", "-1"})
+        QTest::addRow("monitor seconds %s", n)
+            << QStringList{"monitor", "/dev/null", "--seconds", n} << 2
+            << QString("monitor: --seconds wants a positive number of seconds up to 31622400, not \"%1\"")
+                   .arg(n);
     QTest::newRow("import without -o")
         << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
     QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";

@@ -22,6 +22,8 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
     QProcess p;
     if (!options.workingDirectory.isEmpty())
         p.setWorkingDirectory(options.workingDirectory);
+    if (!options.standardInput.isEmpty())
+        p.setStandardInputFile(options.standardInput);
     p.start(program, args);
     ProgramRun r;
     if (!p.waitForStarted(10000))

@@ -27,6 +27,7 @@ struct Wire {
 
 struct RunOptions {
     QString workingDirectory; // empty: this process's
+    QString standardInput;    // a file to read as standard input; empty: none
     PtyPair *pty = nullptr;   // a bare pty read while the program runs
     Wire *wire = nullptr;     // what arrived on it
     int interruptAt = -1;     // SIGINT once this many bytes arrived, -1 never
