@@ -95,7 +95,7 @@ int interrupted(PortLink &link, const QString &what = QString())
 {
     link.close();
     std::fprintf(stderr, "txctl: interrupted%s\n", qPrintable(what.isEmpty() ? QString() : "; " + what));
-    return kExitInterrupted;
+    return interruptExitStatus();
 }
 
 // Reads the settings over an open link with progress on standard error,
@@ -582,7 +582,7 @@ int runMonitor(const QStringList &args)
         csv.close();
     if (status == kExitInterrupted) {
         std::fprintf(stderr, "txctl: interrupted\n");
-        return kExitInterrupted;
+        return interruptExitStatus();
     }
     if (status == kExitError)
         return failWith(error);

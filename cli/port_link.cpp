@@ -22,10 +22,11 @@ namespace {
 
 int signalPair[2] = {-1, -1};
 int interrupts = 0;
+int firstSignal = 0;
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char c = 1;
+    const char c = char(signal);
     const int saved = errno;
     ssize_t ignored = ::write(signalPair[1], &c, 1);
     (void)ignored;
@@ -63,6 +64,8 @@ void installInterruptHandler()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buf[16];
         const ssize_t n = ::read(signalPair[0], buf, sizeof buf);
+        if (n > 0 && interrupts == 0)
+            firstSignal = buf[0];
         if (n > 0)
             interrupts += int(n);
     });
@@ -80,6 +83,11 @@ void installInterruptHandler()
 int interruptCount()
 {
     return interrupts;
+}
+
+int interruptExitStatus()
+{
+    return 128 + (firstSignal > 0 ? firstSignal : SIGINT);
 }
 
 QString portDevicePath(const QString &port)

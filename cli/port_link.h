@@ -23,6 +23,9 @@
 void installInterruptHandler();
 // How many interrupts arrived since the handler was installed.
 int interruptCount();
+// The exit status after an interrupt, as the shell reports a program the
+// signal ended: 130 for Ctrl-C (SIGINT), 143 for SIGTERM.
+int interruptExitStatus();
 inline bool interruptRequested()
 {
     return interruptCount() > 0;

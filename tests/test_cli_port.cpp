@@ -1,5 +1,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "file/settingsfile.h"
 #include "link/lines.h"
@@ -201,6 +202,10 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     // Ctrl-C after the S line: the write is finished, then "DIS".
     QTest::newRow("write, Ctrl-C after the first line")
         << QStringList{"write", "FILE"} << model << 2 + kLineLength << 130;
+    // SIGTERM (a service stopped, `timeout`) is handled as Ctrl-C; the
+    // status tells the shell which signal it was.
+    QTest::newRow("reset, SIGTERM after the second line")
+        << QStringList{"reset", "--yes"} << kFactoryLines << 2 + 2 * kLineLength << 143;
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
@@ -218,7 +223,12 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     args.insert(1, pty.slavePath());
 
     Wire wire;
-    const Run r = txctl(args, &pty, &wire, interruptAt);
+    RunOptions options;
+    options.pty = &pty;
+    options.wire = &wire;
+    options.interruptAt = interruptAt;
+    options.interruptSignal = status == 143 ? SIGTERM : SIGINT;
+    const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
     QCOMPARE(r.status, status);
     QCOMPARE(wire.bytes, QByteArray("OK") + lines + "WWW" + "DIS");
     // Each line has its pause before the next step (no upper bound: the

@@ -45,7 +45,7 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
             }
             if (wire && options.interruptAt >= 0 && !interrupted &&
                 wire->bytes.size() >= options.interruptAt) {
-                ::kill(pid_t(p.processId()), SIGINT);
+                ::kill(pid_t(p.processId()), options.interruptSignal);
                 interrupted = true;
             }
         } else {
