@@ -97,8 +97,25 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
     return true;
 }
 
+bool isSpecialFile(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+           !S_ISDIR(st.st_mode);
+}
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    if (isSpecialFile(path)) {
+        // A pipe, /dev/stdout or a device: written into, never replaced by a
+        // plain file (a new file renamed over it would take its place).
+        QFile target(path);
+        if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.flush()) {
+            *error = QString("%1: cannot write it (%2)").arg(path, target.errorString());
+            return false;
+        }
+        return true;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());

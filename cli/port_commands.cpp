@@ -16,6 +16,7 @@
 #include "app/waitms.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/file_source.h"
 #include "cli/port_link.h"
 #include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
@@ -238,8 +239,10 @@ int runRead(const QStringList &args)
     installInterruptHandler();
     // The file is opened first, so a bad place to write is known before the
     // transmitter is asked; it replaces the old file only when committed.
+    // A pipe or a device (-o /dev/stdout) is written into at the end.
+    const bool intoSpecial = out != "-" && isSpecialFile(out);
     QSaveFile file(out);
-    if (out != "-" && !file.open(QIODevice::WriteOnly))
+    if (out != "-" && !intoSpecial && !file.open(QIODevice::WriteOnly))
         return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
 
     PortLink link;
@@ -259,6 +262,9 @@ int runRead(const QStringList &args)
     if (out == "-") {
         if (!printOut(bytes))
             return kExitError;
+    } else if (intoSpecial) {
+        if (!writeFileAtomically(out, bytes, &error))
+            return failWith(error);
     } else {
         QString reason;
         if (!writeAndCommit(file, bytes, &reason))

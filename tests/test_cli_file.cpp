@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "file/settingsjson.h"
 #include "link/sequences.h"
@@ -27,6 +30,8 @@ private slots:
     void importWritesNothingOnError();
     void writeFailureKeepsTheOldFile_data();
     void writeFailureKeepsTheOldFile();
+    void outputIntoAPipe_data();
+    void outputIntoAPipe();
     void usage_data();
     void usage();
     void sheet();
@@ -269,6 +274,44 @@ void TestCliFile::writeFailureKeepsTheOldFile()
     QCOMPARE(QString::fromUtf8(r.err), "txctl: " + message + "\n");
     QCOMPARE(readFile(path("kept")), QByteArray("old contents"));
     QCOMPARE(QDir(dir.path()).entryList({"kept*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// -o naming a pipe or /dev/stdout: the output goes into it. A file renamed
+// over it would replace the pipe (or a device node, for root) and leave its
+// reader with nothing.
+void TestCliFile::outputIntoAPipe_data()
+{
+    QTest::addColumn<QStringList>("args"); // OUT stands for the target
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray factoryJson = settingsToJson(factorySettings());
+    for (const char *target : {"fifo", "/dev/stdout"}) {
+        QTest::addRow("export -o %s", target)
+            << QStringList{"export", "factory.txt", "-o", target} << factoryJson;
+        QTest::addRow("import -o %s", target)
+            << QStringList{"import", "factory.json", "-o", target} << settingsFileOf(factorySettings());
+    }
+}
+
+void TestCliFile::outputIntoAPipe()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, expected);
+    QVERIFY(!write("factory.json", settingsToJson(factorySettings())).isEmpty());
+    const QByteArray fifo = QFile::encodeName(path("fifo"));
+    QFile::remove(path("fifo"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    // Held open for reading, so the program's open does not wait.
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const Run r = txctl(args);
+    QCOMPARE(r.status, 0);
+    QByteArray got = r.out;
+    char buf[8192];
+    for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;)
+        got.append(buf, int(n));
+    ::close(reader);
+    QCOMPARE(got, expected);
+    QVERIFY(QFileInfo(path("fifo")).exists() && !QFileInfo(path("fifo")).isFile()); // still the pipe
 }
 
 void TestCliFile::usage_data()
