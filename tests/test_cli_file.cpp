@@ -204,6 +204,8 @@ void TestCliFile::importWritesNothingOnError_data()
                                      << QByteArray("\"system.alarm.rx\": 30.0")
                                      << "a settings file cannot hold 30.0 V; it holds 0.0..23.9 V";
     QTest::newRow("not json") << QByteArray("{") << QByteArray("x") << "not a JSON document";
+    QTest::newRow("too large") << QByteArray("{") << "{" + QByteArray(1100000, ' ')
+                               << "not a settings document (larger than 1048576 bytes)";
     // A key left in twice by an edit: which value was meant is unknown.
     QTest::newRow("key twice") << QByteArray("\"basic.subTrim.ch3\": 0")
                                << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.ch3\": 7")
