@@ -38,7 +38,7 @@ void printUsage(FILE *to)
            "PORT is a device path (/dev/ttyUSB0, or the pseudo-terminal txsim prints) or a\n"
            "port name (ttyUSB0). SOURCE is a settings file, a JSON file made by export, or\n"
            "a PORT. Exit status: 0 success, 1 a difference was found, 2 an error, 130\n"
-           "interrupted (143 by SIGTERM).\n";
+           "interrupted (143 by SIGTERM, 129 by SIGHUP).\n";
 }
 
 // Qt warns on standard error when it paints without a session's runtime

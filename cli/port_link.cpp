@@ -75,6 +75,9 @@ void installInterruptHandler()
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // The terminal gone (an ssh session dropped) must not cut a write short
+    // either.
+    ::sigaction(SIGHUP, &sa, nullptr);
     // A reader that goes away (txctl monitor | head) shows up as a failed
     // write, so the port can still be closed properly.
     ::signal(SIGPIPE, SIG_IGN);

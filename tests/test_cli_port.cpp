@@ -206,6 +206,9 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     // status tells the shell which signal it was.
     QTest::newRow("reset, SIGTERM after the second line")
         << QStringList{"reset", "--yes"} << kFactoryLines << 2 + 2 * kLineLength << 143;
+    // So is SIGHUP: the terminal went away (an ssh session dropped).
+    QTest::newRow("write, SIGHUP after the first line")
+        << QStringList{"write", "FILE"} << model << 2 + kLineLength << 129;
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
@@ -227,7 +230,7 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     options.pty = &pty;
     options.wire = &wire;
     options.interruptAt = interruptAt;
-    options.interruptSignal = status == 143 ? SIGTERM : SIGINT;
+    options.interruptSignal = status > 128 ? status - 128 : SIGINT;
     const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
     QCOMPARE(r.status, status);
     QCOMPARE(wire.bytes, QByteArray("OK") + lines + "WWW" + "DIS");
