@@ -50,5 +50,7 @@ int failWith(const QString &message);
 // written (a full disk, a closed pipe), says so as failWith does and returns
 // false.
 bool printOut(const QByteArray &bytes);
+// The same, with the reason in *error instead of reported.
+bool writeStandardOutput(const QByteArray &bytes, QString *error);
 // Progress on standard error, one line, unless quiet.
 void progress(bool quiet, const QString &message);

@@ -120,7 +120,8 @@ int runImport(const QStringList &args)
 {
     QCommandLineParser parser;
     parser.addPositionalArgument("IN.json", "A JSON document as export writes it.");
-    const QCommandLineOption output({"o", "output"}, "The settings file to write (required).", "FILE");
+    const QCommandLineOption output(
+        {"o", "output"}, "The settings file to write (required; \"-\" writes to standard output).", "FILE");
     parser.addOption(output);
     const int done = parseCommand(parser, args, "import IN.json -o FILE",
                                   "Writes the settings of a JSON document into a settings file, as SAVE "

@@ -106,6 +106,8 @@ bool isSpecialFile(const QString &path)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    if (path == "-") // as read -o - has it
+        return writeStandardOutput(bytes, error);
     if (isSpecialFile(path)) {
         // A pipe, /dev/stdout or a device: written into, never replaced by a
         // plain file (a new file renamed over it would take its place).

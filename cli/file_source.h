@@ -30,5 +30,5 @@ bool isSpecialFile(const QString &path);
 
 // Replaces `path` with `bytes` in one step (a temporary file renamed into
 // place), so the file is either the old one or the complete new one. A
-// special file (see above) is written into instead.
+// special file (see above) is written into instead; "-" is standard output.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);

@@ -61,12 +61,22 @@ int failWith(const QString &message)
     return kExitError;
 }
 
-bool printOut(const QByteArray &bytes)
+bool writeStandardOutput(const QByteArray &bytes, QString *error)
 {
     const bool written =
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     if (std::fflush(stdout) != 0 || !written) {
-        failWith(QString("standard output: cannot write it (%1)").arg(qt_error_string(errno)));
+        *error = QString("standard output: cannot write it (%1)").arg(qt_error_string(errno));
+        return false;
+    }
+    return true;
+}
+
+bool printOut(const QByteArray &bytes)
+{
+    QString error;
+    if (!writeStandardOutput(bytes, &error)) {
+        failWith(error);
         return false;
     }
     return true;

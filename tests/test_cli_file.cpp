@@ -278,7 +278,8 @@ void TestCliFile::writeFailureKeepsTheOldFile()
     QCOMPARE(QDir(dir.path()).entryList({"kept*"}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
-// -o naming a pipe or /dev/stdout: the output goes into it. A file renamed
+// -o naming a pipe or /dev/stdout: the output goes into it ("-" as well, as
+// for read). A file renamed
 // over it would replace the pipe (or a device node, for root) and leave its
 // reader with nothing.
 void TestCliFile::outputIntoAPipe_data()
@@ -286,7 +287,7 @@ void TestCliFile::outputIntoAPipe_data()
     QTest::addColumn<QStringList>("args"); // OUT stands for the target
     QTest::addColumn<QByteArray>("expected");
     const QByteArray factoryJson = settingsToJson(factorySettings());
-    for (const char *target : {"fifo", "/dev/stdout"}) {
+    for (const char *target : {"fifo", "/dev/stdout", "-"}) {
         QTest::addRow("export -o %s", target)
             << QStringList{"export", "factory.txt", "-o", target} << factoryJson;
         QTest::addRow("import -o %s", target)
