@@ -49,13 +49,15 @@ QuietDebugLog::~QuietDebugLog()
 namespace {
 
 // Keys and choice names are plain ASCII; quote them anyway as JSON wants.
+// Control characters are escaped, so a document's text quoted in a message
+// cannot break the line or steer the terminal.
 QByteArray quoted(const QString &text)
 {
     QByteArray out = "\"";
     for (QChar c : text) {
         if (c == '"' || c == '\\')
             out += '\\';
-        if (c.unicode() < 0x20)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0))
             out += QString::asprintf("\\u%04x", c.unicode()).toLatin1();
         else
             out += QString(c).toUtf8();
@@ -99,9 +101,15 @@ QString typeName(const QJsonValue &v)
     }
 }
 
+// Text of a document, quoted for a message.
+QString quotedText(const QString &text)
+{
+    return QString::fromUtf8(quoted(text));
+}
+
 QString shown(const QJsonValue &v)
 {
-    return v.isString() ? "\"" + v.toString() + "\"" : typeName(v);
+    return v.isString() ? quotedText(v.toString()) : typeName(v);
 }
 
 // The stored value of one setting from its JSON value, or a reason.
@@ -231,13 +239,14 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
     }
     const QString twice = repeatedKey(json);
     if (!twice.isEmpty()) {
-        *error = QString("the key \"%1\" appears twice in one object").arg(twice);
+        *error = QString("the key %1 appears twice in one object").arg(quotedText(twice));
         return false;
     }
     const QJsonObject top = doc.object();
     for (const QString &key : top.keys())
         if (key != "format" && key != "version" && key != "settings") {
-            *error = QString("unknown key \"%1\" at the top level (format, version, settings)").arg(key);
+            *error =
+                QString("unknown key %1 at the top level (format, version, settings)").arg(quotedText(key));
             return false;
         }
     if (top.value("format").toString() != kSettingsJsonFormat) {
@@ -258,7 +267,7 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
     const QJsonObject settings = top.value("settings").toObject();
     for (const QString &key : settings.keys())
         if (!findSetting(key)) {
-            *error = QString("unknown key \"%1\"").arg(key);
+            *error = QString("unknown key %1").arg(quotedText(key));
             return false;
         }
     TxSettingsRecord s = startSettings();

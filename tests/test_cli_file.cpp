@@ -214,6 +214,12 @@ void TestCliFile::importWritesNothingOnError_data()
         << QByteArray("\"basic.subTrim.ch3\": 0")
         << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.c\\u0068\\u0033\": 7")
         << "the key \"basic.subTrim.ch3\" appears twice";
+    // A message quotes the document's text with its control characters
+    // escaped: one line, nothing for the terminal to act on.
+    QTest::newRow("control characters")
+        << QByteArray("\"basic.reverse.ch1\": \"NOR\"")
+        << QByteArray("\"basic.reverse.ch1\": \"NOR\\u0000\\n\\u001b[2J\"")
+        << "\"basic.reverse.ch1\": \"NOR\\u0000\\u000a\\u001b[2J\" is not one of NOR, REV";
     QTest::newRow("not whole") << QByteArray("\"basic.subTrim.ch3\": 0")
                                << QByteArray("\"basic.subTrim.ch3\": 0.0000001")
                                << "\"basic.subTrim.ch3\": expected a whole number -100..100, got 1e-07";
