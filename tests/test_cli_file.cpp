@@ -147,6 +147,14 @@ void TestCliFile::badSettingsFiles_data()
     QTest::newRow("not a number") << 1 << QByteArray("Z")
                                   << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
                                      "not a value as SAVE writes it";
+    // Control bytes: the loader sees them (a NUL does not end the file) and
+    // the message shows them escaped, on one line.
+    QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
+                         << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x00\"";
+    QTest::newRow("escape") << 1 << QByteArray("\x1b")
+                            << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x1B\"";
+    QTest::newRow("line feed") << 1 << QByteArray("\n")
+                               << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x0A\"";
     // G line byte 36 is the fixed "6".
     QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
                                 << "byte 117, G line position 36 holds \"7\" where SAVE writes \"6\"";
