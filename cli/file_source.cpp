@@ -30,6 +30,11 @@ bool isPortArgument(const QString &source)
             return false;
         return true;
     }
+    // A link to a port elsewhere (txsim --link): a terminal device, read as
+    // a file it would never end.
+    struct stat st;
+    if (!source.isEmpty() && ::stat(QFile::encodeName(source).constData(), &st) == 0 && S_ISCHR(st.st_mode))
+        return true;
     if (source.isEmpty() || QFileInfo::exists(source) || source.contains('/'))
         return false;
     if (QFileInfo::exists("/dev/" + source))

@@ -17,8 +17,8 @@ struct LoadedSource {
 
 // True when the argument names a serial port rather than a file: a path under
 // /dev/ (unless it is a pipe or a plain file there, as /dev/fd/63 or
-// /dev/stdin may be), or a name that is no file here but a port (/dev/NAME or
-// a port the system lists).
+// /dev/stdin may be), a device elsewhere (a link to a port), or a name that
+// is no file here but a port (/dev/NAME or a port the system lists).
 bool isPortArgument(const QString &source);
 
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.

@@ -107,6 +107,7 @@ private slots:
     void failuresAreOneLineAndLeaveNoFile();
     void monitorRecordsTheLiveValues();
     void monitorEndsWhenThePortVanishes();
+    void sourceThroughALinkToThePort();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -416,6 +417,24 @@ void TestCliPort::monitorEndsWhenThePortVanishes()
     const QStringList rows = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
     QVERIFY(rows.size() >= 2); // the header and what came before the end
     QVERIFY(rows.last().section(',', 0, 0).toDouble() < 10);
+}
+
+// A SOURCE that is a link to the port outside /dev (txsim --link) is read
+// from the transmitter, not as a file that never ends.
+void TestCliPort::sourceThroughALinkToThePort()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    QTemporaryDir dir;
+    const QString link = dir.filePath("my radio");
+    QVERIFY(QFile::link(tx.slavePath(), link));
+    const QString file = dir.filePath("model.txt");
+    QVERIFY(writeFile(file, windowSaveAfterRead(tx.settings())));
+
+    const Run r = txctl({"diff", "-q", file, link});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out + r.err, QString());
+    QCOMPARE(saidTo(tx).first(), QString("OK"));
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
