@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <sys/stat.h>
 #include <variant>
 #include <vector>
 
@@ -243,6 +244,13 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
 bool loadSettingsFileStrict(const QString &path, StaleEditMirrors mirrors, TxSettingsRecord &out,
                             QString *note, QString *error)
 {
+    // A port given where the file belongs (PORT and FILE swapped) would be
+    // read until the transmitter stops talking, maybe never.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode)) {
+        *error = QString("%1: not a settings file but a device (a port?)").arg(path);
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QString("%1: cannot read it (%2)").arg(path, file.errorString());

@@ -311,6 +311,9 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
         << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\"" << false;
     QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
                                         << "byte 117, G line position 36 holds \"5\"" << false;
+    // PORT and FILE swapped: the port is not read as a file (it might never end).
+    QTest::newRow("write, a port as the file") << QStringList{"write", "FILE", "PORT"} << good
+                                               << "not a settings file but a device (a port?)" << false;
     QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
                                     << "the G line is not in place" << false;
     QTest::newRow("write, stale D/R mirrors")
