@@ -321,9 +321,11 @@ int runWrite(const QStringList &args)
     if (!ok)
         return failWith("verify: " + error);
     const QStringList diffs = settingDifferences(s, link.settings, true);
+    QString listed;
     for (const QString &d : diffs)
-        std::printf("%s\n", qPrintable(d));
-    std::fflush(stdout);
+        listed += d + '\n';
+    if (!printOut(listed.toUtf8()))
+        return kExitError;
     if (!diffs.isEmpty()) {
         std::fprintf(
             stderr,
@@ -466,6 +468,8 @@ int runMonitor(const QStringList &args)
 
     QFile csv(parser.value("csv"));
     const bool toCsv = parser.isSet("csv");
+    if (toCsv && csv.fileName().isEmpty())
+        return failWith("monitor: --csv wants a file name");
     // Opened before the port, so a bad place to write is known first, but
     // emptied only once the port is open: a run that cannot start leaves an
     // earlier recording as it was (and makes no new file).

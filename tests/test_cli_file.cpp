@@ -353,6 +353,8 @@ void TestCliFile::usage_data()
             << QStringList{"monitor", "/dev/null", "--seconds", n} << 2
             << QString("monitor: --seconds wants a positive number of seconds up to 31622400, not \"%1\"")
                    .arg(n);
+    QTest::newRow("monitor csv empty")
+        << QStringList{"monitor", "/dev/null", "--csv", ""} << 2 << "monitor: --csv wants a file name";
     QTest::newRow("import without -o")
         << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
     QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";
