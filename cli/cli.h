@@ -16,7 +16,7 @@
 constexpr int kExitOk = 0;
 constexpr int kExitDiffers = 1;       // diff found a difference, write --verify found a changed value
 constexpr int kExitError = 2;         // bad usage, a file or port that failed, no answer in time
-constexpr int kExitInterrupted = 130; // Ctrl-C (after the port was closed cleanly)
+constexpr int kExitInterrupted = 130; // Ctrl-C (after the port was closed cleanly); 143 for SIGTERM
 
 struct CliCommand {
     const char *name;
@@ -50,5 +50,7 @@ int failWith(const QString &message);
 // written (a full disk, a closed pipe), says so as failWith does and returns
 // false.
 bool printOut(const QByteArray &bytes);
+// The same, with the reason in *error instead of reported.
+bool writeStandardOutput(const QByteArray &bytes, QString *error);
 // Progress on standard error, one line, unless quiet.
 void progress(bool quiet, const QString &message);

@@ -120,7 +120,8 @@ int runImport(const QStringList &args)
 {
     QCommandLineParser parser;
     parser.addPositionalArgument("IN.json", "A JSON document as export writes it.");
-    const QCommandLineOption output({"o", "output"}, "The settings file to write (required).", "FILE");
+    const QCommandLineOption output(
+        {"o", "output"}, "The settings file to write (required; \"-\" writes to standard output).", "FILE");
     parser.addOption(output);
     const int done = parseCommand(parser, args, "import IN.json -o FILE",
                                   "Writes the settings of a JSON document into a settings file, as SAVE "
@@ -135,7 +136,10 @@ int runImport(const QStringList &args)
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(QString("%1: cannot read it (%2)").arg(in, file.errorString()));
-    const QByteArray bytes = file.read(1024 * 1024 + 1);
+    constexpr qint64 limit = 1024 * 1024; // far beyond any settings document
+    const QByteArray bytes = file.read(limit + 1);
+    if (bytes.size() > limit)
+        return failWith(QString("%1: not a settings document (larger than %2 bytes)").arg(in).arg(limit));
     if (!looksLikeJson(bytes))
         return failWith(QString("%1: not a JSON document (it does not start with '{')").arg(in));
     TxSettingsRecord s;

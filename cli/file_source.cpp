@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSerialPortInfo>
+#include <sys/stat.h>
 
 #include "cli/cli.h"
 #include "cli/settingsfile_strict.h"
@@ -20,7 +21,19 @@ constexpr qint64 kSourceReadLimit = 1024 * 1024;
 
 bool isPortArgument(const QString &source)
 {
-    if (source.startsWith("/dev/"))
+    if (source.startsWith("/dev/")) {
+        // What the shell hands over for <(git show HEAD:model.txt) or
+        // /dev/stdin is a pipe or a file under /dev: read it as a file.
+        struct stat st;
+        if (::stat(QFile::encodeName(source).constData(), &st) == 0 &&
+            (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+            return false;
+        return true;
+    }
+    // A link to a port elsewhere (txsim --link): a terminal device, read as
+    // a file it would never end.
+    struct stat st;
+    if (!source.isEmpty() && ::stat(QFile::encodeName(source).constData(), &st) == 0 && S_ISCHR(st.st_mode))
         return true;
     if (source.isEmpty() || QFileInfo::exists(source) || source.contains('/'))
         return false;
@@ -89,8 +102,27 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
     return true;
 }
 
+bool isSpecialFile(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+           !S_ISDIR(st.st_mode);
+}
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    if (path == "-") // as read -o - has it
+        return writeStandardOutput(bytes, error);
+    if (isSpecialFile(path)) {
+        // A pipe, /dev/stdout or a device: written into, never replaced by a
+        // plain file (a new file renamed over it would take its place).
+        QFile target(path);
+        if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.flush()) {
+            *error = QString("%1: cannot write it (%2)").arg(path, target.errorString());
+            return false;
+        }
+        return true;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());

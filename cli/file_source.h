@@ -16,13 +16,19 @@ struct LoadedSource {
 };
 
 // True when the argument names a serial port rather than a file: a path under
-// /dev/, or a name that is no file here but a port (/dev/NAME or a port the
-// system lists).
+// /dev/ (unless it is a pipe or a plain file there, as /dev/fd/63 or
+// /dev/stdin may be), a device elsewhere (a link to a port), or a name that
+// is no file here but a port (/dev/NAME or a port the system lists).
 bool isPortArgument(const QString &source);
 
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.
 bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error);
 
+// Whether `path` (its symbolic links followed) is there and neither a plain
+// file nor a directory: a pipe, a socket or a device such as /dev/stdout.
+bool isSpecialFile(const QString &path);
+
 // Replaces `path` with `bytes` in one step (a temporary file renamed into
-// place), so the file is either the old one or the complete new one.
+// place), so the file is either the old one or the complete new one. A
+// special file (see above) is written into instead; "-" is standard output.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);

@@ -38,7 +38,7 @@ void printUsage(FILE *to)
            "PORT is a device path (/dev/ttyUSB0, or the pseudo-terminal txsim prints) or a\n"
            "port name (ttyUSB0). SOURCE is a settings file, a JSON file made by export, or\n"
            "a PORT. Exit status: 0 success, 1 a difference was found, 2 an error, 130\n"
-           "interrupted.\n";
+           "interrupted (143 by SIGTERM, 129 by SIGHUP).\n";
 }
 
 // Qt warns on standard error when it paints without a session's runtime
@@ -61,12 +61,22 @@ int failWith(const QString &message)
     return kExitError;
 }
 
-bool printOut(const QByteArray &bytes)
+bool writeStandardOutput(const QByteArray &bytes, QString *error)
 {
     const bool written =
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     if (std::fflush(stdout) != 0 || !written) {
-        failWith(QString("standard output: cannot write it (%1)").arg(qt_error_string(errno)));
+        *error = QString("standard output: cannot write it (%1)").arg(qt_error_string(errno));
+        return false;
+    }
+    return true;
+}
+
+bool printOut(const QByteArray &bytes)
+{
+    QString error;
+    if (!writeStandardOutput(bytes, &error)) {
+        failWith(error);
         return false;
     }
     return true;

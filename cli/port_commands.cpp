@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "app/waitms.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/file_source.h"
 #include "cli/port_link.h"
 #include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
@@ -29,6 +31,8 @@ namespace {
 constexpr int kDefaultTimeoutS = 5;
 // The refresh of monitor, as the window's display refresh.
 constexpr int kMonitorRefreshMs = 100;
+// The longest recording monitor takes: a year.
+constexpr int kMonitorMaxSeconds = 366 * 24 * 3600;
 
 bool isTerminal(int fd)
 {
@@ -75,7 +79,7 @@ bool timeoutMs(const QCommandLineParser &parser, const QString &command, int *ms
 {
     bool ok = false;
     const double s = parser.value("timeout").toDouble(&ok);
-    if (!ok || s < 0.1 || s > 3600) {
+    if (!ok || !(s >= 0.1 && s <= 3600)) { // "nan" reads as a number too
         failWith(QString("%1: --timeout wants a number of seconds from 0.1 to 3600, not \"%2\"")
                      .arg(command, parser.value("timeout")));
         return false;
@@ -92,7 +96,7 @@ int interrupted(PortLink &link, const QString &what = QString())
 {
     link.close();
     std::fprintf(stderr, "txctl: interrupted%s\n", qPrintable(what.isEmpty() ? QString() : "; " + what));
-    return kExitInterrupted;
+    return interruptExitStatus();
 }
 
 // Reads the settings over an open link with progress on standard error,
@@ -199,15 +203,13 @@ int runPorts(const QStringList &args)
     for (const QStringList &r : rows)
         for (int i = 0; i < 5; ++i)
             widths[i] = qMax(widths[i], int(r[i].size()));
+    QString text;
     for (const QStringList &r : rows) {
-        QString line;
         for (int i = 0; i < 5; ++i)
-            line += (i == 4 && r[5].isEmpty()) ? r[i] : r[i].leftJustified(widths[i] + 2);
-        if (!r[5].isEmpty())
-            line += r[5];
-        std::printf("%s\n", qPrintable(line));
+            text += (i == 4 && r[5].isEmpty()) ? r[i] : r[i].leftJustified(widths[i] + 2);
+        text += r[5] + '\n';
     }
-    return kExitOk;
+    return printOut(text.toLocal8Bit()) ? kExitOk : kExitError;
 }
 
 // ---- read ----
@@ -237,8 +239,10 @@ int runRead(const QStringList &args)
     installInterruptHandler();
     // The file is opened first, so a bad place to write is known before the
     // transmitter is asked; it replaces the old file only when committed.
+    // A pipe or a device (-o /dev/stdout) is written into at the end.
+    const bool intoSpecial = out != "-" && isSpecialFile(out);
     QSaveFile file(out);
-    if (out != "-" && !file.open(QIODevice::WriteOnly))
+    if (out != "-" && !intoSpecial && !file.open(QIODevice::WriteOnly))
         return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
 
     PortLink link;
@@ -258,6 +262,9 @@ int runRead(const QStringList &args)
     if (out == "-") {
         if (!printOut(bytes))
             return kExitError;
+    } else if (intoSpecial) {
+        if (!writeFileAtomically(out, bytes, &error))
+            return failWith(error);
     } else {
         QString reason;
         if (!writeAndCommit(file, bytes, &reason))
@@ -314,9 +321,11 @@ int runWrite(const QStringList &args)
     if (!ok)
         return failWith("verify: " + error);
     const QStringList diffs = settingDifferences(s, link.settings, true);
+    QString listed;
     for (const QString &d : diffs)
-        std::printf("%s\n", qPrintable(d));
-    std::fflush(stdout);
+        listed += d + '\n';
+    if (!printOut(listed.toUtf8()))
+        return kExitError;
     if (!diffs.isEmpty()) {
         std::fprintf(
             stderr,
@@ -448,20 +457,38 @@ int runMonitor(const QStringList &args)
     if (parser.isSet("seconds")) {
         bool ok = false;
         const double n = parser.value("seconds").toDouble(&ok);
-        if (!ok || n <= 0)
-            return failWith(QString("monitor: --seconds wants a positive number, not \"%1\"")
-                                .arg(parser.value("seconds")));
+        // Up to a year: "nan", "inf" and 1e300 read as numbers too.
+        if (!ok || !(n > 0 && n <= kMonitorMaxSeconds))
+            return failWith(
+                QString("monitor: --seconds wants a positive number of seconds up to %1, not \"%2\"")
+                    .arg(kMonitorMaxSeconds)
+                    .arg(parser.value("seconds")));
         endMs = qint64(n * 1000 + 0.5);
     }
 
     QFile csv(parser.value("csv"));
     const bool toCsv = parser.isSet("csv");
-    if (toCsv && !csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    if (toCsv && csv.fileName().isEmpty())
+        return failWith("monitor: --csv wants a file name");
+    // Opened before the port, so a bad place to write is known first, but
+    // emptied only once the port is open: a run that cannot start leaves an
+    // earlier recording as it was (and makes no new file).
+    const bool csvExisted = toCsv && csv.exists();
+    if (toCsv && !csv.open(QIODevice::WriteOnly | QIODevice::Append))
         return failWith(QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString()));
     const bool screen = isTerminal(STDOUT_FILENO);
     const bool rowsToStdout = !screen && !toCsv;
     bool readerGone = false;
     bool csvFailed = false;
+    QString stdoutFailure;
+    // A reader that went away (txctl monitor | head) ends the run quietly;
+    // anything else (a full disk) is an error.
+    auto noteStdoutFailure = [&] {
+        if (errno == EPIPE)
+            readerGone = true;
+        else if (stdoutFailure.isEmpty())
+            stdoutFailure = QString("standard output: cannot write it (%1)").arg(qt_error_string(errno));
+    };
     auto emitRow = [&](const QString &row) {
         if (toCsv) {
             const QByteArray bytes = row.toLatin1() + '\n';
@@ -470,14 +497,21 @@ int runMonitor(const QStringList &args)
                 csvFailed = true;
         }
         if (rowsToStdout && (std::printf("%s\n", qPrintable(row)) < 0 || std::fflush(stdout) != 0))
-            readerGone = true;
+            noteStdoutFailure();
     };
 
     installInterruptHandler();
     PortLink link;
     QString error;
-    if (!link.open(parser.positionalArguments().at(0), &error))
+    if (!link.open(parser.positionalArguments().at(0), &error)) {
+        if (toCsv && !csvExisted)
+            csv.remove();
         return failWith(error);
+    }
+    if (toCsv && csv.size() > 0 && !csv.resize(0)) {
+        link.close();
+        return failWith(QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString()));
+    }
     emitRow(csvHeader());
 
     QElapsedTimer clock;
@@ -524,6 +558,12 @@ int runMonitor(const QStringList &args)
             loop.quit();
             return;
         }
+        if (!stdoutFailure.isEmpty()) {
+            error = stdoutFailure;
+            status = kExitError;
+            loop.quit();
+            return;
+        }
         if (readerGone) { // nobody reads the rows any more: end quietly
             loop.quit();
             return;
@@ -536,7 +576,7 @@ int runMonitor(const QStringList &args)
             for (const QString &l : lines)
                 out += "\r" + l + "\033[K\n";
             if (std::fputs(qPrintable(out), stdout) < 0 || std::fflush(stdout) != 0)
-                readerGone = true;
+                noteStdoutFailure();
             shownLines = lines.size();
         }
         if (endMs >= 0 && now + 5 >= endMs)
@@ -552,7 +592,7 @@ int runMonitor(const QStringList &args)
         csv.close();
     if (status == kExitInterrupted) {
         std::fprintf(stderr, "txctl: interrupted\n");
-        return kExitInterrupted;
+        return interruptExitStatus();
     }
     if (status == kExitError)
         return failWith(error);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,10 +22,11 @@ namespace {
 
 int signalPair[2] = {-1, -1};
 int interrupts = 0;
+int firstSignal = 0;
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char c = 1;
+    const char c = char(signal);
     const int saved = errno;
     ssize_t ignored = ::write(signalPair[1], &c, 1);
     (void)ignored;
@@ -35,6 +37,15 @@ void onSignal(int)
 constexpr int kReadRequests = 4;
 // How long "DIS" may take to leave before the port closes anyway.
 constexpr int kByeDrainMs = 1000;
+
+// Whether the line behind `fd` was hung up.
+bool lineHungUp(int fd)
+{
+    if (fd < 0)
+        return false;
+    pollfd p = {fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 QString secondsText(int ms)
 {
@@ -53,6 +64,8 @@ void installInterruptHandler()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buf[16];
         const ssize_t n = ::read(signalPair[0], buf, sizeof buf);
+        if (n > 0 && interrupts == 0)
+            firstSignal = buf[0];
         if (n > 0)
             interrupts += int(n);
     });
@@ -62,6 +75,9 @@ void installInterruptHandler()
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // The terminal gone (an ssh session dropped) must not cut a write short
+    // either.
+    ::sigaction(SIGHUP, &sa, nullptr);
     // A reader that goes away (txctl monitor | head) shows up as a failed
     // write, so the port can still be closed properly.
     ::signal(SIGPIPE, SIG_IGN);
@@ -70,6 +86,11 @@ void installInterruptHandler()
 int interruptCount()
 {
     return interrupts;
+}
+
+int interruptExitStatus()
+{
+    return 128 + (firstSignal > 0 ? firstSignal : SIGINT);
 }
 
 QString portDevicePath(const QString &port)
@@ -96,6 +117,11 @@ PortLink::PortLink() : settings(startSettings()), live(startLiveData())
     connect(&serial, &QSerialPort::readyRead, this, &PortLink::onReadyRead);
     connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::ResourceError)
+            lost = true;
+        // A line that was hung up (a pseudo-terminal whose other side
+        // closed) reads as end of file, which the serial port reports as a
+        // plain read error; the hang-up tells it apart.
+        else if (e == QSerialPort::ReadError && lineHungUp(serial.handle()))
             lost = true;
     });
 }

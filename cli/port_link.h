@@ -16,13 +16,16 @@
 // received bytes decoded and answered as the window answers them, Ctrl-C
 // turned into a request that the commands honour between steps.
 
-// Ctrl-C and SIGTERM set a flag (through a socket pair watched by the event
+// Ctrl-C, SIGTERM and SIGHUP set a flag (through a socket pair watched by the event
 // loop) instead of ending the program, so a command can finish what it is
 // sending, say "DIS" and close the port. Installed once; harmless to call
 // again.
 void installInterruptHandler();
 // How many interrupts arrived since the handler was installed.
 int interruptCount();
+// The exit status after an interrupt, as the shell reports a program the
+// signal ended: 130 for Ctrl-C (SIGINT), 143 for SIGTERM, 129 for SIGHUP.
+int interruptExitStatus();
 inline bool interruptRequested()
 {
     return interruptCount() > 0;

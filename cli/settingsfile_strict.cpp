@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <sys/stat.h>
 #include <variant>
 #include <vector>
 
@@ -24,6 +25,21 @@ QByteArray fileBytes(const TxSettingsRecord &s)
     TxSettingsRecord copy = s;
     const SettingsLines lines = buildSettingsLines(copy); // the tenths follow the volts
     return lines.s + lines.g + lines.h;
+}
+
+// Bytes of a file for a message: control characters as \xNN, so the
+// message stays one line and nothing reaches the terminal as a command.
+QString printable(const QByteArray &bytes)
+{
+    QString out;
+    for (char ch : bytes) {
+        const uchar c = uchar(ch);
+        if (c < 0x20 || (c >= 0x7f && c < 0xa0))
+            out += QString::asprintf("\\x%02X", c);
+        else
+            out += QChar::fromLatin1(ch);
+    }
+    return out;
 }
 
 // "byte 1, S line position 1", "bytes 117-118, G line positions 36-37".
@@ -153,7 +169,8 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
     LoadReport report;
     {
         QuietDebugLog quiet; // the loader's trace belongs to the window's log
-        report = loadSettingsText(QString::fromLatin1(bytes), st);
+        // Every byte, a NUL too (the QByteArray overload would stop there).
+        report = loadSettingsText(QString::fromLatin1(bytes.constData(), bytes.size()), st);
     }
     const bool inPlace[3] = {report.s, report.g, report.h};
     QStringList misplaced;
@@ -199,8 +216,8 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
         while (end + 1 < canonical.size() && upper[end + 1] != canonical[end + 1] &&
                owners[size_t(end + 1)] == owner && (end + 1) % kLineLength != 0)
             ++end;
-        const QString found = QString::fromLatin1(bytes.mid(i, end - i + 1));
-        const QString saved = QString::fromLatin1(canonical.mid(i, end - i + 1));
+        const QString found = printable(bytes.mid(i, end - i + 1));
+        const QString saved = printable(canonical.mid(i, end - i + 1));
         if (owner.isEmpty())
             *error =
                 QString(
@@ -227,6 +244,13 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
 bool loadSettingsFileStrict(const QString &path, StaleEditMirrors mirrors, TxSettingsRecord &out,
                             QString *note, QString *error)
 {
+    // A port given where the file belongs (PORT and FILE swapped) would be
+    // read until the transmitter stops talking, maybe never.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode)) {
+        *error = QString("%1: not a settings file but a device (a port?)").arg(path);
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QString("%1: cannot read it (%2)").arg(path, file.errorString());

@@ -13,7 +13,8 @@ int runSheet(const QStringList &args)
 {
     QCommandLineParser parser;
     parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
-    const QCommandLineOption output({"o", "output"}, "The PDF file to write (required).", "OUT.pdf");
+    const QCommandLineOption output(
+        {"o", "output"}, "The PDF file to write (required; \"-\" writes to standard output).", "OUT.pdf");
     const QCommandLineOption paper("paper", "Paper size: A4 (the default) or Letter.", "SIZE", "A4");
     parser.addOption(output);
     parser.addOption(paper);

@@ -1,5 +1,6 @@
 #include "file/settingsjson.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -48,13 +49,15 @@ QuietDebugLog::~QuietDebugLog()
 namespace {
 
 // Keys and choice names are plain ASCII; quote them anyway as JSON wants.
+// Control characters are escaped, so a document's text quoted in a message
+// cannot break the line or steer the terminal.
 QByteArray quoted(const QString &text)
 {
     QByteArray out = "\"";
     for (QChar c : text) {
         if (c == '"' || c == '\\')
             out += '\\';
-        if (c.unicode() < 0x20)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0))
             out += QString::asprintf("\\u%04x", c.unicode()).toLatin1();
         else
             out += QString(c).toUtf8();
@@ -98,9 +101,15 @@ QString typeName(const QJsonValue &v)
     }
 }
 
+// Text of a document, quoted for a message.
+QString quotedText(const QString &text)
+{
+    return QString::fromUtf8(quoted(text));
+}
+
 QString shown(const QJsonValue &v)
 {
-    return v.isString() ? "\"" + v.toString() + "\"" : typeName(v);
+    return v.isString() ? quotedText(v.toString()) : typeName(v);
 }
 
 // The stored value of one setting from its JSON value, or a reason.
@@ -126,7 +135,10 @@ bool readValue(const SettingInfo &info, const QJsonValue &v, int *value, QString
     const double d = v.toDouble();
     const double scaled = info.kind == SettingKind::Volts ? d * 10.0 : d;
     const double whole = std::round(scaled);
-    if (!std::isfinite(scaled) || std::fabs(scaled - whole) > 1e-6) {
+    // Volts are tenths: 12.6 * 10 is 126 only within rounding. A whole number
+    // must be one, or 4.0000001 would be taken as 4 without a word.
+    const double slack = info.kind == SettingKind::Volts ? 1e-9 : 0.0;
+    if (!std::isfinite(scaled) || std::fabs(scaled - whole) > slack) {
         *why = QString("expected %1, got %2").arg(expected, shown(v));
         return false;
     }
@@ -136,6 +148,42 @@ bool readValue(const SettingInfo &info, const QJsonValue &v, int *value, QString
     }
     *value = int(whole);
     return true;
+}
+
+// The first key that appears twice in one object of a document that parsed,
+// or an empty string. The parser keeps one of the two values without a word;
+// an edited document with a key left in twice is ambiguous, so it is refused.
+QString repeatedKey(const QByteArray &json)
+{
+    std::vector<QSet<QString>> objects; // the keys so far of each open object
+    std::vector<bool> isObject;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '{' || c == '[') {
+            isObject.push_back(c == '{');
+            objects.emplace_back();
+        } else if ((c == '}' || c == ']') && !isObject.empty()) {
+            isObject.pop_back();
+            objects.pop_back();
+        } else if (c == '"') {
+            const int start = i;
+            for (++i; i < json.size() && json[i] != '"'; ++i)
+                if (json[i] == '\\')
+                    ++i;
+            int next = i + 1;
+            while (next < json.size() && QChar::fromLatin1(json[next]).isSpace())
+                ++next;
+            if (isObject.empty() || !isObject.back() || next >= json.size() || json[next] != ':')
+                continue;
+            // The key as the parser reads it, escapes and all.
+            const QString key =
+                QJsonDocument::fromJson("[" + json.mid(start, i - start + 1) + "]").array().at(0).toString();
+            if (objects.back().contains(key))
+                return key;
+            objects.back().insert(key);
+        }
+    }
+    return QString();
 }
 
 // Loads the three lines of s back as the window's loader would.
@@ -189,10 +237,16 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
         *error = "not a settings document: the top level is not an object";
         return false;
     }
+    const QString twice = repeatedKey(json);
+    if (!twice.isEmpty()) {
+        *error = QString("the key %1 appears twice in one object").arg(quotedText(twice));
+        return false;
+    }
     const QJsonObject top = doc.object();
     for (const QString &key : top.keys())
         if (key != "format" && key != "version" && key != "settings") {
-            *error = QString("unknown key \"%1\" at the top level (format, version, settings)").arg(key);
+            *error =
+                QString("unknown key %1 at the top level (format, version, settings)").arg(quotedText(key));
             return false;
         }
     if (top.value("format").toString() != kSettingsJsonFormat) {
@@ -213,7 +267,7 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
     const QJsonObject settings = top.value("settings").toObject();
     for (const QString &key : settings.keys())
         if (!findSetting(key)) {
-            *error = QString("unknown key \"%1\"").arg(key);
+            *error = QString("unknown key %1").arg(quotedText(key));
             return false;
         }
     TxSettingsRecord s = startSettings();

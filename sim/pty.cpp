@@ -29,6 +29,11 @@ PtyPair::PtyPair()
         ::tcsetattr(keepSlaveFd, TCSANOW, &t);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // Programs started from here (txctl under test) must not hold the master
+    // too, or closing it here would not hang the line up for them.
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    if (keepSlaveFd >= 0)
+        ::fcntl(keepSlaveFd, F_SETFD, FD_CLOEXEC);
     masterFd = fd;
 }
 

@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "file/settingsjson.h"
 #include "link/sequences.h"
@@ -27,6 +30,8 @@ private slots:
     void importWritesNothingOnError();
     void writeFailureKeepsTheOldFile_data();
     void writeFailureKeepsTheOldFile();
+    void outputIntoAPipe_data();
+    void outputIntoAPipe();
     void usage_data();
     void usage();
     void sheet();
@@ -111,6 +116,13 @@ void TestCliFile::diff()
     QCOMPARE(differ.out, QByteArray("BASIC / SUB-TRIM / CH3: 0 -> 7\n"
                                     "PROG.MIX / PROG.MIX2 / MAS: CH2 -> CH4\n"
                                     "SYSTEM / ALARM / RX-Alarm: 4.0 V -> 5.5 V\n"));
+    // A file handed over as /dev/stdin (or the shell's <(...), /dev/fd/N) is
+    // a file, not a port.
+    RunOptions fromStdin;
+    fromStdin.standardInput = changed;
+    const ProgramRun piped = runProgram(TXCTL_PATH, {"diff", factoryFile, "/dev/stdin"}, fromStdin);
+    QCOMPARE(piped.status, 1);
+    QCOMPARE(piped.out, differ.out);
     const Run missing = txctl({"diff", factoryFile, path("nothing.txt")});
     QCOMPARE(missing.status, 2);
     QCOMPARE(missing.err, QByteArray("txctl: " + path("nothing.txt").toUtf8() + ": no such file or port\n"));
@@ -135,6 +147,14 @@ void TestCliFile::badSettingsFiles_data()
     QTest::newRow("not a number") << 1 << QByteArray("Z")
                                   << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
                                      "not a value as SAVE writes it";
+    // Control bytes: the loader sees them (a NUL does not end the file) and
+    // the message shows them escaped, on one line.
+    QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
+                         << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x00\"";
+    QTest::newRow("escape") << 1 << QByteArray("\x1b")
+                            << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x1B\"";
+    QTest::newRow("line feed") << 1 << QByteArray("\n")
+                               << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x0A\"";
     // G line byte 36 is the fixed "6".
     QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
                                 << "byte 117, G line position 36 holds \"7\" where SAVE writes \"6\"";
@@ -192,6 +212,28 @@ void TestCliFile::importWritesNothingOnError_data()
                                      << QByteArray("\"system.alarm.rx\": 30.0")
                                      << "a settings file cannot hold 30.0 V; it holds 0.0..23.9 V";
     QTest::newRow("not json") << QByteArray("{") << QByteArray("x") << "not a JSON document";
+    QTest::newRow("too large") << QByteArray("{") << "{" + QByteArray(1100000, ' ')
+                               << "not a settings document (larger than 1048576 bytes)";
+    // A key left in twice by an edit: which value was meant is unknown.
+    QTest::newRow("key twice") << QByteArray("\"basic.subTrim.ch3\": 0")
+                               << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.ch3\": 7")
+                               << "the key \"basic.subTrim.ch3\" appears twice in one object";
+    QTest::newRow("key twice, escaped")
+        << QByteArray("\"basic.subTrim.ch3\": 0")
+        << QByteArray("\"basic.subTrim.ch3\": 0, \"basic.subTrim.c\\u0068\\u0033\": 7")
+        << "the key \"basic.subTrim.ch3\" appears twice";
+    // A message quotes the document's text with its control characters
+    // escaped: one line, nothing for the terminal to act on.
+    QTest::newRow("control characters")
+        << QByteArray("\"basic.reverse.ch1\": \"NOR\"")
+        << QByteArray("\"basic.reverse.ch1\": \"NOR\\u0000\\n\\u001b[2J\"")
+        << "\"basic.reverse.ch1\": \"NOR\\u0000\\u000a\\u001b[2J\" is not one of NOR, REV";
+    QTest::newRow("not whole") << QByteArray("\"basic.subTrim.ch3\": 0")
+                               << QByteArray("\"basic.subTrim.ch3\": 0.0000001")
+                               << "\"basic.subTrim.ch3\": expected a whole number -100..100, got 1e-07";
+    QTest::newRow("volts beyond tenths")
+        << QByteArray("\"system.alarm.rx\": 4.0") << QByteArray("\"system.alarm.rx\": 4.0000001")
+        << "\"system.alarm.rx\": expected volts";
 }
 
 void TestCliFile::importWritesNothingOnError()
@@ -250,6 +292,45 @@ void TestCliFile::writeFailureKeepsTheOldFile()
     QCOMPARE(QDir(dir.path()).entryList({"kept*"}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
+// -o naming a pipe or /dev/stdout: the output goes into it ("-" as well, as
+// for read). A file renamed
+// over it would replace the pipe (or a device node, for root) and leave its
+// reader with nothing.
+void TestCliFile::outputIntoAPipe_data()
+{
+    QTest::addColumn<QStringList>("args"); // OUT stands for the target
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray factoryJson = settingsToJson(factorySettings());
+    for (const char *target : {"fifo", "/dev/stdout", "-"}) {
+        QTest::addRow("export -o %s", target)
+            << QStringList{"export", "factory.txt", "-o", target} << factoryJson;
+        QTest::addRow("import -o %s", target)
+            << QStringList{"import", "factory.json", "-o", target} << settingsFileOf(factorySettings());
+    }
+}
+
+void TestCliFile::outputIntoAPipe()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, expected);
+    QVERIFY(!write("factory.json", settingsToJson(factorySettings())).isEmpty());
+    const QByteArray fifo = QFile::encodeName(path("fifo"));
+    QFile::remove(path("fifo"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    // Held open for reading, so the program's open does not wait.
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const Run r = txctl(args);
+    QCOMPARE(r.status, 0);
+    QByteArray got = r.out;
+    char buf[8192];
+    for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;)
+        got.append(buf, int(n));
+    ::close(reader);
+    QCOMPARE(got, expected);
+    QVERIFY(QFileInfo(path("fifo")).exists() && !QFileInfo(path("fifo")).isFile()); // still the pipe
+}
+
 void TestCliFile::usage_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -265,6 +346,15 @@ void TestCliFile::usage_data()
     QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
     QTest::newRow("bad timeout") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "0"} << 2
                                  << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"0\"";
+    QTest::newRow("timeout nan") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "nan"} << 2
+                                 << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"nan\"";
+    for (const char *n : {"nan", "inf", "1e300", "-1"})
+        QTest::addRow("monitor seconds %s", n)
+            << QStringList{"monitor", "/dev/null", "--seconds", n} << 2
+            << QString("monitor: --seconds wants a positive number of seconds up to 31622400, not \"%1\"")
+                   .arg(n);
+    QTest::newRow("monitor csv empty")
+        << QStringList{"monitor", "/dev/null", "--csv", ""} << 2 << "monitor: --csv wants a file name";
     QTest::newRow("import without -o")
         << QStringList{"import", "x.json"} << 2 << "import: -o FILE is missing";
     QTest::newRow("sheet without -o") << QStringList{"sheet", "x.txt"} << 2 << "sheet: -o OUT.pdf is missing";

@@ -1,5 +1,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "file/settingsfile.h"
 #include "link/lines.h"
@@ -105,6 +106,8 @@ private slots:
     void failuresAreOneLineAndLeaveNoFile_data();
     void failuresAreOneLineAndLeaveNoFile();
     void monitorRecordsTheLiveValues();
+    void monitorEndsWhenThePortVanishes();
+    void sourceThroughALinkToThePort();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -200,6 +203,13 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     // Ctrl-C after the S line: the write is finished, then "DIS".
     QTest::newRow("write, Ctrl-C after the first line")
         << QStringList{"write", "FILE"} << model << 2 + kLineLength << 130;
+    // SIGTERM (a service stopped, `timeout`) is handled as Ctrl-C; the
+    // status tells the shell which signal it was.
+    QTest::newRow("reset, SIGTERM after the second line")
+        << QStringList{"reset", "--yes"} << kFactoryLines << 2 + 2 * kLineLength << 143;
+    // So is SIGHUP: the terminal went away (an ssh session dropped).
+    QTest::newRow("write, SIGHUP after the first line")
+        << QStringList{"write", "FILE"} << model << 2 + kLineLength << 129;
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
@@ -217,7 +227,12 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     args.insert(1, pty.slavePath());
 
     Wire wire;
-    const Run r = txctl(args, &pty, &wire, interruptAt);
+    RunOptions options;
+    options.pty = &pty;
+    options.wire = &wire;
+    options.interruptAt = interruptAt;
+    options.interruptSignal = status > 128 ? status - 128 : SIGINT;
+    const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
     QCOMPARE(r.status, status);
     QCOMPARE(wire.bytes, QByteArray("OK") + lines + "WWW" + "DIS");
     // Each line has its pause before the next step (no upper bound: the
@@ -296,6 +311,9 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
         << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\"" << false;
     QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
                                         << "byte 117, G line position 36 holds \"5\"" << false;
+    // PORT and FILE swapped: the port is not read as a file (it might never end).
+    QTest::newRow("write, a port as the file") << QStringList{"write", "FILE", "PORT"} << good
+                                               << "not a settings file but a device (a port?)" << false;
     QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
                                     << "the G line is not in place" << false;
     QTest::newRow("write, stale D/R mirrors")
@@ -305,6 +323,9 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     QTest::newRow("monitor, silent transmitter")
         << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good
         << "no answer from the transmitter within 1 s" << true;
+    // A run that cannot start makes no recording (and empties no earlier one).
+    QTest::newRow("monitor, missing port") << QStringList{"monitor", "/dev/tty-no-such-port", "--csv", "OUT"}
+                                           << good << "/dev/tty-no-such-port: no such port" << false;
 }
 
 void TestCliPort::failuresAreOneLineAndLeaveNoFile()
@@ -330,7 +351,7 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile()
     QCOMPARE(r.err.count("txctl: "), 1);
     QVERIFY(r.err.section('\n', -2, -2).startsWith("txctl: "));
     QCOMPARE(r.out, QString());
-    if (args.first() == "monitor") {
+    if (args.first() == "monitor" && opens) {
         QCOMPARE(readFile(out),
                  QByteArray("time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"));
     } else {
@@ -376,6 +397,47 @@ void TestCliPort::monitorRecordsTheLiveValues()
     }
     QVERIFY(last <= 2.1);
     QCOMPARE(saidTo(tx), (QStringList{"OK", "DIS"}));
+}
+
+// The adapter pulled while monitor records: a pseudo-terminal hung up reads
+// as end of file, not as an error of the device. Monitor must end with the
+// reason instead of recording the last values for ever.
+void TestCliPort::monitorEndsWhenThePortVanishes()
+{
+    auto *tx = new VirtualTransmitter;
+    QVERIFY(tx->isValid());
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("live.csv");
+    QTimer::singleShot(1500, [&] {
+        delete tx;
+        tx = nullptr;
+    });
+
+    const Run r = txctl({"monitor", tx->slavePath(), "--csv", csv, "--seconds", "30"});
+    delete tx;
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.endsWith("the device went away\n") && r.err.count('\n') == 1, qPrintable(r.err));
+    const QStringList rows = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(rows.size() >= 2); // the header and what came before the end
+    QVERIFY(rows.last().section(',', 0, 0).toDouble() < 10);
+}
+
+// A SOURCE that is a link to the port outside /dev (txsim --link) is read
+// from the transmitter, not as a file that never ends.
+void TestCliPort::sourceThroughALinkToThePort()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    QTemporaryDir dir;
+    const QString link = dir.filePath("my radio");
+    QVERIFY(QFile::link(tx.slavePath(), link));
+    const QString file = dir.filePath("model.txt");
+    QVERIFY(writeFile(file, windowSaveAfterRead(tx.settings())));
+
+    const Run r = txctl({"diff", "-q", file, link});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out + r.err, QString());
+    QCOMPARE(saidTo(tx).first(), QString("OK"));
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)

@@ -22,6 +22,8 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
     QProcess p;
     if (!options.workingDirectory.isEmpty())
         p.setWorkingDirectory(options.workingDirectory);
+    if (!options.standardInput.isEmpty())
+        p.setStandardInputFile(options.standardInput);
     p.start(program, args);
     ProgramRun r;
     if (!p.waitForStarted(10000))
@@ -43,7 +45,7 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
             }
             if (wire && options.interruptAt >= 0 && !interrupted &&
                 wire->bytes.size() >= options.interruptAt) {
-                ::kill(pid_t(p.processId()), SIGINT);
+                ::kill(pid_t(p.processId()), options.interruptSignal);
                 interrupted = true;
             }
         } else {
