@@ -311,13 +311,27 @@ void TestLink::readBringsTransmitterSettings()
     tx.setSplitFrames(split, splitAt);
     tx.setJoinFrames(join);
     tx.setGarbage(garbage);
-    ui->toolButton_Read->click();
 
-    QTRY_COMPARE_WITH_TIMEOUT(tx.dumpsCompleted(), 1, kLongWait);
-    QTRY_VERIFY_WITH_TIMEOUT(readDifferences(tx, 0).isEmpty(), kLongWait);
-    QCOMPARE(readDifferences(tx, 0), QStringList());
-    QCOMPARE(tx.receivedCount("RR"), 1);
-    QCOMPARE(tx.settingsFramesSent(), 19);
+    // The frames carry no checksum, so random cuts and garbage can spell a
+    // frame that was never sent: settings frame 17 cut right after its 8th
+    // byte is a whole AUX frame by the length rules, and garbage run together
+    // with a frame can pass for one. Another READ repairs that, as it does
+    // for a user. Without random cuts or garbage one READ must do.
+    const bool mayNeedAnother = (split && splitAt == 0) || garbage;
+    int reads = 0;
+    QStringList left;
+    do {
+        ui->toolButton_Read->click();
+        ++reads;
+        QTRY_COMPARE_WITH_TIMEOUT(tx.dumpsCompleted(), reads, kLongWait);
+        const bool complete = QTest::qWaitFor([&] { return readDifferences(tx, 0).isEmpty(); }, kLongWait);
+        left = complete ? QStringList() : readDifferences(tx, 0);
+        if (!left.isEmpty())
+            qInfo("after READ %d: %s", reads, qPrintable(left.join("; ")));
+    } while (!left.isEmpty() && mayNeedAnother && reads < 4);
+    QCOMPARE(left, QStringList());
+    QCOMPARE(tx.receivedCount("RR"), reads);
+    QCOMPARE(tx.settingsFramesSent(), 19 * reads);
 
     // The editors show it (at the latest at the next refresh).
     QTRY_VERIFY_WITH_TIMEOUT(editorsOffStore(w).isEmpty(), kLongWait);
