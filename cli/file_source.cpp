@@ -102,13 +102,6 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
     return true;
 }
 
-bool isSpecialFile(const QString &path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
-           !S_ISDIR(st.st_mode);
-}
-
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     if (path == "-") // as read -o - has it

@@ -24,10 +24,6 @@ bool isPortArgument(const QString &source);
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.
 bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error);
 
-// Whether `path` (its symbolic links followed) is there and neither a plain
-// file nor a directory: a pipe, a socket or a device such as /dev/stdout.
-bool isSpecialFile(const QString &path);
-
 // Replaces `path` with `bytes` in one step (a temporary file renamed into
 // place), so the file is either the old one or the complete new one. A
 // special file (see above) is written into instead; "-" is standard output.

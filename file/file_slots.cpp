@@ -34,6 +34,13 @@ void MainWindow::on_toolButton_Save_clicked()
     // replaces it only once all of it is on disk: a crash, a full disk or a
     // pulled stick during the pauses below leaves the previous file as it was.
     QSaveFile file(fileName);
+    // A pipe or a device is no place for a settings file (and the save file
+    // would put a plain file in its place): the same error as a file that
+    // cannot be written.
+    if (isSpecialFile(fileName)) {
+        QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
+        return;
+    }
     // In a folder the user may not write to, the temporary file cannot be
     // made; a file there that the user may write is then written in place.
     file.setDirectWriteFallback(true);
@@ -61,7 +68,7 @@ void MainWindow::on_toolButton_Load_clicked()
     QString note;
     if (!fileName.isEmpty()) {
         QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!openForLoad(file)) {
             QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
             return;
         }

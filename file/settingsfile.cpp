@@ -1,8 +1,14 @@
 #include "file/settingsfile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
 #include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "link/lines.h"
 
@@ -97,4 +103,27 @@ QString readSettingsFilePrefix(QIODevice &device, qint64 limit)
         bytes += part;
     }
     return QString::fromLatin1(bytes.constData(), bytes.size()); // NUL bytes included
+}
+
+bool isSpecialFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
+bool openForLoad(QFile &file)
+{
+#ifdef Q_OS_UNIX
+    if (isSpecialFile(file.fileName())) {
+        const int fd =
+            ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return true;
+        ::close(fd);
+        return false;
+    }
+#endif
+    return file.open(QIODevice::ReadOnly);
 }

@@ -55,3 +55,13 @@ QString loadNote(const LoadReport &report);
 // them one character per byte (Latin-1), so character positions are byte
 // positions whatever the file holds.
 QString readSettingsFilePrefix(QIODevice &device, qint64 limit = kSettingsReadLimit);
+
+class QFile;
+// Opens a file chosen for loading, read-only. A pipe or a device (a FIFO with
+// nobody writing, a terminal that says nothing) is opened without waiting, so
+// reading it gives what is there now instead of blocking for ever.
+bool openForLoad(QFile &file);
+// Whether `path` names something other than a plain file or a folder (a
+// pipe, a device, a socket): a settings file is never saved over such a
+// thing, which the save file's rename would replace by a plain file.
+bool isSpecialFile(const QString &path);

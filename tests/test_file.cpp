@@ -12,6 +12,7 @@
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -245,6 +246,8 @@ private slots:
     void loadRederivesDrMirrors();
     void loadReadsABoundedPrefix_data();
     void loadReadsABoundedPrefix();
+    void specialFiles_data();
+    void specialFiles();
     void cancelledLoadStillValidates();
     void cancelledSaveDoesNothing();
     void unreadableFile();
@@ -685,6 +688,55 @@ void TestFile::loadReadsABoundedPrefix()
         QCOMPARE(TxSettings.sub[0], m.sub[0]);
         QCOMPARE(TxSettings.rssiAlarm, m.rssiAlarm);
     }
+}
+
+void TestFile::specialFiles_data()
+{
+    QTest::addColumn<bool>("fifo"); // else a terminal (a pty's slave) that says nothing
+    QTest::addColumn<bool>("save");
+    QTest::newRow("load from a pipe nobody writes to") << true << false;
+    QTest::newRow("load from a silent terminal") << false << false;
+    QTest::newRow("save onto a pipe") << true << true;
+    QTest::newRow("save onto a terminal") << false << true;
+}
+
+// A pipe or a device picked in the dialog: LOAD takes what is there at once
+// (nothing) instead of hanging the window, SAVE refuses it with the error box
+// before anything is sent, and the node stays what it was.
+void TestFile::specialFiles()
+{
+    QFETCH(bool, fifo);
+    QFETCH(bool, save);
+    QTemporaryDir dir;
+    PtyPair node, port;
+    QString path = node.slavePath();
+    if (fifo) {
+        path = dir.filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    setTestPorts({port.slavePath()});
+    MainWindow w;
+    clickOpen(w);
+    QCOMPARE(readWhile(port, 5000, [](const QByteArray &b) { return b.size() >= 2; }), QByteArray("OK"));
+    QMetaObject::invokeMethod(&w, "RestData", Qt::DirectConnection);
+    QMetaObject::invokeMethod(&w, "RestData2", Qt::DirectConnection);
+    const TxSettingsRecord before = TxSettings;
+    const QString oldS = lineS;
+    UserAtDialogs user;
+    user.answers << path;
+    LogCatcher log;
+    click(w, save ? "toolButton_Save" : "toolButton_Load");
+
+    QCOMPARE(user.boxTexts(),
+             QStringList(save ? QString("ERROR / ") + kFileError : QString("Note / ") + kNoneNote));
+    if (!save)
+        QVERIFY(log.contains("Blength00:0"));
+    QVERIFY(TxSettings == before);
+    QCOMPARE(lineS, oldS);
+    QCOMPARE(port.read(50), QByteArray()); // nothing sent
+    QCOMPARE(node.read(50), QByteArray()); // nothing written into the terminal either
+    const QFileInfo after(path);
+    QVERIFY(after.exists() && !after.isFile());
 }
 
 // A cancelled LOAD reads nothing but still derives the mirrors and puts
