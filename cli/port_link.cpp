@@ -133,6 +133,10 @@ PortLink::~PortLink()
 
 bool PortLink::open(const QString &port, QString *error)
 {
+    if (port.isEmpty()) {
+        *error = "no port given (a device path such as /dev/ttyUSB0, or a name such as ttyUSB0)";
+        return false;
+    }
     devicePath = portDevicePath(port);
     const QString problem = portAccessProblem(devicePath);
     if (!problem.isEmpty()) {

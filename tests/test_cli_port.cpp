@@ -326,6 +326,8 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     // A run that cannot start makes no recording (and empties no earlier one).
     QTest::newRow("monitor, missing port") << QStringList{"monitor", "/dev/tty-no-such-port", "--csv", "OUT"}
                                            << good << "/dev/tty-no-such-port: no such port" << false;
+    QTest::newRow("read, empty port")
+        << QStringList{"read", "", "-o", "OUT"} << good << "no port given" << false;
 }
 
 void TestCliPort::failuresAreOneLineAndLeaveNoFile()
