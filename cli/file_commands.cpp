@@ -9,6 +9,7 @@
 #include "cli/cli.h"
 #include "cli/file_source.h"
 #include "cli/sheet.h"
+#include "file/settingsfile.h"
 #include "file/settingsjson.h"
 #include "link/sequences.h"
 #include "model/catalogue.h"
@@ -150,7 +151,7 @@ int runImport(const QStringList &args)
     if (!problem.isEmpty())
         return failWith(QString("%1: %2").arg(in, problem));
     const SettingsLines lines = buildSettingsLines(s);
-    if (!writeFileAtomically(parser.value(output), lines.s + lines.g + lines.h, &error))
+    if (!writeFileAtomically(parser.value(output), settingsFileBytes(lines), &error))
         return failWith(error);
     return kExitOk;
 }

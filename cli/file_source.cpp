@@ -102,29 +102,46 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
     return true;
 }
 
+OutputFile::OutputFile(const QString &path)
+    : path(path), kind(path == "-"           ? Kind::StandardOutput
+                       : isSpecialFile(path) ? Kind::Special
+                                             : Kind::Plain),
+      file(path)
+{
+}
+
+bool OutputFile::open(QString *error)
+{
+    if (kind != Kind::Plain || file.open(QIODevice::WriteOnly))
+        return true;
+    *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
+    return false;
+}
+
+bool OutputFile::write(const QByteArray &bytes, QString *error)
+{
+    QString reason;
+    switch (kind) {
+    case Kind::StandardOutput:
+        return writeStandardOutput(bytes, error);
+    case Kind::Special: {
+        QFile target(path);
+        if (target.open(QIODevice::WriteOnly) && target.write(bytes) == bytes.size() && target.flush())
+            return true;
+        reason = target.errorString();
+        break;
+    }
+    case Kind::Plain:
+        if (writeAndCommit(file, bytes, &reason))
+            return true;
+        break;
+    }
+    *error = QString("%1: cannot write it (%2)").arg(path, reason);
+    return false;
+}
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
-    if (path == "-") // as read -o - has it
-        return writeStandardOutput(bytes, error);
-    if (isSpecialFile(path)) {
-        // A pipe, /dev/stdout or a device: written into, never replaced by a
-        // plain file (a new file renamed over it would take its place).
-        QFile target(path);
-        if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.flush()) {
-            *error = QString("%1: cannot write it (%2)").arg(path, target.errorString());
-            return false;
-        }
-        return true;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
-        return false;
-    }
-    QString reason;
-    if (!writeAndCommit(file, bytes, &reason)) {
-        *error = QString("%1: cannot write it (%2)").arg(path, reason);
-        return false;
-    }
-    return true;
+    OutputFile out(path);
+    return out.open(error) && out.write(bytes, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSaveFile>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -24,7 +26,25 @@ bool isPortArgument(const QString &source);
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.
 bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error);
 
-// Replaces `path` with `bytes` in one step (a temporary file renamed into
-// place), so the file is either the old one or the complete new one. A
-// special file (see above) is written into instead; "-" is standard output.
+// Where a command's result goes. A plain file is replaced in one step (a
+// temporary file renamed into place), so it is either the old one or the
+// complete new one. A pipe or a device (/dev/stdout) is written into, never
+// replaced by a plain file; "-" is standard output. open() finds a bad place
+// before the work starts; write() puts the result there. Errors are one line
+// naming the place.
+class OutputFile
+{
+public:
+    explicit OutputFile(const QString &path);
+    bool open(QString *error);
+    bool write(const QByteArray &bytes, QString *error);
+
+private:
+    enum class Kind { StandardOutput, Special, Plain };
+    QString path;
+    Kind kind;
+    QSaveFile file;
+};
+
+// OutputFile's open() and write() in one.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);

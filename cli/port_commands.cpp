@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QTimer>
 #include <cerrno>
@@ -239,14 +238,12 @@ int runRead(const QStringList &args)
     installInterruptHandler();
     // The file is opened first, so a bad place to write is known before the
     // transmitter is asked; it replaces the old file only when committed.
-    // A pipe or a device (-o /dev/stdout) is written into at the end.
-    const bool intoSpecial = out != "-" && isSpecialFile(out);
-    QSaveFile file(out);
-    if (out != "-" && !intoSpecial && !file.open(QIODevice::WriteOnly))
-        return failWith(QString("%1: cannot write: %2").arg(out, file.errorString()));
+    OutputFile file(out);
+    QString error;
+    if (!file.open(&error))
+        return failWith(error);
 
     PortLink link;
-    QString error;
     if (!link.open(parser.positionalArguments().at(0), &error))
         return failWith(error);
     const bool ok = readWithProgress(link, timeout, quiet, &error);
@@ -257,19 +254,8 @@ int runRead(const QStringList &args)
         return failWith(error + (out == "-" ? QString() : QString("; %1 not written").arg(out)));
 
     TxSettingsRecord s = link.settings;
-    const SettingsLines lines = buildSettingsLines(s);
-    const QByteArray bytes = settingsFileBytes(lines);
-    if (out == "-") {
-        if (!printOut(bytes))
-            return kExitError;
-    } else if (intoSpecial) {
-        if (!writeFileAtomically(out, bytes, &error))
-            return failWith(error);
-    } else {
-        QString reason;
-        if (!writeAndCommit(file, bytes, &reason))
-            return failWith(QString("%1: cannot write it (%2)").arg(out, reason));
-    }
+    if (!file.write(settingsFileBytes(buildSettingsLines(s)), &error))
+        return failWith(error);
     progress(quiet, QString("saved %1 (transmitter version %2)")
                         .arg(out == "-" ? QString("to standard output") : out)
                         .arg(link.live.txVersion));
