@@ -21,21 +21,17 @@ constexpr qint64 kSourceReadLimit = 1024 * 1024;
 
 bool isPortArgument(const QString &source)
 {
-    if (source.startsWith("/dev/")) {
-        // What the shell hands over for <(git show HEAD:model.txt) or
-        // /dev/stdin is a pipe or a file under /dev: read it as a file.
-        struct stat st;
-        if (::stat(QFile::encodeName(source).constData(), &st) == 0 &&
-            (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-            return false;
-        return true;
-    }
+    struct stat st;
+    const bool there = !source.isEmpty() && ::stat(QFile::encodeName(source).constData(), &st) == 0;
+    // What the shell hands over for <(git show HEAD:model.txt) or /dev/stdin
+    // is a pipe or a file under /dev: read it as a file.
+    if (source.startsWith("/dev/"))
+        return !(there && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
     // A link to a port elsewhere (txsim --link): a terminal device, read as
     // a file it would never end.
-    struct stat st;
-    if (!source.isEmpty() && ::stat(QFile::encodeName(source).constData(), &st) == 0 && S_ISCHR(st.st_mode))
+    if (there && S_ISCHR(st.st_mode))
         return true;
-    if (source.isEmpty() || QFileInfo::exists(source) || source.contains('/'))
+    if (source.isEmpty() || there || source.contains('/'))
         return false;
     if (QFileInfo::exists("/dev/" + source))
         return true;

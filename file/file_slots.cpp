@@ -30,10 +30,6 @@ void MainWindow::on_toolButton_Save_clicked()
     if (fileName.isEmpty())
         return;
 
-    // The new content goes to a temporary file beside the chosen one and
-    // replaces it only once all of it is on disk: a crash, a full disk or a
-    // pulled stick during the pauses below leaves the previous file as it was.
-    QSaveFile file(fileName);
     // A pipe or a device is no place for a settings file (and the save file
     // would put a plain file in its place): the same error as a file that
     // cannot be written.
@@ -41,6 +37,10 @@ void MainWindow::on_toolButton_Save_clicked()
         QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
         return;
     }
+    // The new content goes to a temporary file beside the chosen one and
+    // replaces it only once all of it is on disk: a crash, a full disk or a
+    // pulled stick during the pauses below leaves the previous file as it was.
+    QSaveFile file(fileName);
     // In a folder the user may not write to, the temporary file cannot be
     // made; a file there that the user may write is then written in place.
     file.setDirectWriteFallback(true);
