@@ -46,6 +46,9 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
 // Prints "txctl: MESSAGE" as one line on standard error and returns
 // kExitError.
 int failWith(const QString &message);
+// "PLACE: cannot write it (REASON)", the one wording for every output that
+// fails.
+QString cannotWrite(const QString &place, const QString &reason);
 // Writes results to standard output and flushes them. When they cannot be
 // written (a full disk, a closed pipe), says so as failWith does and returns
 // false.

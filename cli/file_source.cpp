@@ -110,7 +110,7 @@ bool OutputFile::open(QString *error)
 {
     if (kind != Kind::Plain || file.open(QIODevice::WriteOnly))
         return true;
-    *error = QString("%1: cannot write it (%2)").arg(path, file.errorString());
+    *error = cannotWrite(path, file.errorString());
     return false;
 }
 
@@ -132,7 +132,7 @@ bool OutputFile::write(const QByteArray &bytes, QString *error)
             return true;
         break;
     }
-    *error = QString("%1: cannot write it (%2)").arg(path, reason);
+    *error = cannotWrite(path, reason);
     return false;
 }
 

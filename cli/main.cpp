@@ -61,12 +61,17 @@ int failWith(const QString &message)
     return kExitError;
 }
 
+QString cannotWrite(const QString &place, const QString &reason)
+{
+    return QString("%1: cannot write it (%2)").arg(place, reason);
+}
+
 bool writeStandardOutput(const QByteArray &bytes, QString *error)
 {
     const bool written =
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     if (std::fflush(stdout) != 0 || !written) {
-        *error = QString("standard output: cannot write it (%1)").arg(qt_error_string(errno));
+        *error = cannotWrite("standard output", qt_error_string(errno));
         return false;
     }
     return true;

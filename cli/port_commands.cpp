@@ -461,7 +461,7 @@ int runMonitor(const QStringList &args)
     // earlier recording as it was (and makes no new file).
     const bool csvExisted = toCsv && csv.exists();
     if (toCsv && !csv.open(QIODevice::WriteOnly | QIODevice::Append))
-        return failWith(QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString()));
+        return failWith(cannotWrite(csv.fileName(), csv.errorString()));
     const bool screen = isTerminal(STDOUT_FILENO);
     const bool rowsToStdout = !screen && !toCsv;
     bool readerGone = false;
@@ -473,7 +473,7 @@ int runMonitor(const QStringList &args)
         if (errno == EPIPE)
             readerGone = true;
         else if (stdoutFailure.isEmpty())
-            stdoutFailure = QString("standard output: cannot write it (%1)").arg(qt_error_string(errno));
+            stdoutFailure = cannotWrite("standard output", qt_error_string(errno));
     };
     auto emitRow = [&](const QString &row) {
         if (toCsv) {
@@ -496,7 +496,7 @@ int runMonitor(const QStringList &args)
     }
     if (toCsv && csv.size() > 0 && !csv.resize(0)) {
         link.close();
-        return failWith(QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString()));
+        return failWith(cannotWrite(csv.fileName(), csv.errorString()));
     }
     emitRow(csvHeader());
 
@@ -539,7 +539,7 @@ int runMonitor(const QStringList &args)
         emitRow(csvRow(seconds, link.live));
         ++rows;
         if (csvFailed) {
-            error = QString("%1: cannot write: %2").arg(csv.fileName(), csv.errorString());
+            error = cannotWrite(csv.fileName(), csv.errorString());
             status = kExitError;
             loop.quit();
             return;
