@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "sim/virtualtransmitter.h"
+#include "ui/highdpi.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ QStringList demoPorts()
 
 int main(int argc, char *argv[])
 {
+    enableHighDpiScaling();
     QApplication app(argc, argv);
     VirtualTransmitter tx;
     transmitter = &tx;

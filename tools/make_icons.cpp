@@ -4,8 +4,10 @@
 //   make_icons <outdir>
 //
 // writes Receive.png, open.png, Send.png, save.png, Reset.png, red.png and
-// green.png (120 x 120, transparent background) into <outdir>. The pictures
-// are kept bold and simple so that they still read at 60 x 60 and 40 x 40.
+// green.png (120 x 120, transparent background) into <outdir>, and beside each
+// the same drawing at twice the size (Receive@2x.png, 240 x 240), which Qt
+// picks on screens scaled above 200 %. The pictures are kept bold and simple
+// so that they still read at 60 x 60 and 40 x 40.
 //
 //   make_icons --app-icon <icondir>
 //
@@ -315,21 +317,27 @@ bool writeAppIcons(const QDir &root)
     return ok;
 }
 
-bool writeIcon(const QDir &dir, const char *name, const std::function<void(QPainter &)> &draw)
+// Writes name at 120 x 120 and name@2x at 240 x 240 (the drawing scaled).
+bool writeIcon(const QDir &dir, const QString &name, const std::function<void(QPainter &)> &draw)
 {
-    QImage img(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    {
-        QPainter p(&img);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        draw(p);
+    bool ok = true;
+    for (int scale : {1, 2}) {
+        QImage img(kSize * scale, kSize * scale, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.scale(scale, scale);
+            draw(p);
+        }
+        const QString file = scale == 1 ? name : QString(name).replace(".png", "@2x.png");
+        const QString path = dir.filePath(file);
+        if (!img.save(path, "PNG")) {
+            std::fprintf(stderr, "make_icons: cannot write %s\n", qPrintable(path));
+            ok = false;
+        }
     }
-    const QString path = dir.filePath(name);
-    if (!img.save(path, "PNG")) {
-        std::fprintf(stderr, "make_icons: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 // Writes a picture of every page of the main window, for looking at the
 // layout without a transmitter:
 //
-//   txshots <outdir>
+//   txshots [--scaled] <outdir>
 //
-// produces <outdir>/page_<index>_<title>.png for the six tabs.
+// produces <outdir>/page_<index>_<title>.png for the six tabs. With --scaled
+// the window follows the screen's scale as txconfig does (under Xvfb with
+// -dpi 144 the pictures are 1.5 times as large); without it the pictures are
+// taken at 100 % whatever the platform says (the offscreen platform claims
+// 100 dpi), so that pictures of two builds can be compared byte for byte.
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +17,7 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "ui/highdpi.h"
 #include "ui/mainwindowform.h"
 
 namespace {
@@ -30,14 +35,18 @@ void settle(int ms)
 
 int main(int argc, char **argv)
 {
+    const bool scaled = argc == 3 && QByteArray(argv[1]) == "--scaled";
+    if (scaled)
+        enableHighDpiScaling();
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: txshots <outdir>\n");
+    if (argc != 2 + int(scaled)) {
+        std::fprintf(stderr, "usage: txshots [--scaled] <outdir>\n");
         return 2;
     }
-    QDir dir(QString::fromLocal8Bit(argv[1]));
+    const char *out = argv[argc - 1];
+    QDir dir(QString::fromLocal8Bit(out));
     if (!dir.mkpath(".")) {
-        std::fprintf(stderr, "txshots: cannot create %s\n", argv[1]);
+        std::fprintf(stderr, "txshots: cannot create %s\n", out);
         return 1;
     }
 
