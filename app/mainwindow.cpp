@@ -37,6 +37,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new MainWindow
     connect(&serialPort, SIGNAL(readyRead()), this, SLOT(serialPort_readyRead()));
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
     fillPortList();
+    ui->portNameBox->beforePopup = [this] { refreshPortList(); };
     ui->tabWidget->setCurrentIndex(0);
     timer = new QTimer(this);
     timer->start(100);
@@ -66,6 +67,25 @@ void MainWindow::fillPortList()
     ui->portNameBox->clear();
     for (const QString &name : portLister())
         ui->portNameBox->addItem(name);
+}
+
+void MainWindow::refreshPortList()
+{
+    // While the port is open the list shows the port in use and stays as it is.
+    if (ui->openButton->text() != "OPEN")
+        return;
+    const QStringList names = portLister();
+    QStringList shown;
+    for (int i = 0; i < ui->portNameBox->count(); ++i)
+        shown << ui->portNameBox->itemText(i);
+    if (names == shown)
+        return;
+    const QString selected = ui->portNameBox->currentText();
+    ui->portNameBox->clear();
+    ui->portNameBox->addItems(names);
+    const int at = ui->portNameBox->findText(selected);
+    if (at >= 0)
+        ui->portNameBox->setCurrentIndex(at);
 }
 
 void MainWindow::enterClosedState()

@@ -203,6 +203,9 @@ private:
     // Back to the closed state: servos 1000 and shown, caption, lamp, port box.
     void enterClosedState();
     void fillPortList();
+    // Lists the ports again as the port list opens, keeping the selected port
+    // when it is still there; not while the port is open.
+    void refreshPortList();
     // Sends the S, G and H lines of one state of the store, 800 ms apart,
     // then "WWW" when withAck (WRITE, RESET, DATA RESET; SAVE sends the lines
     // only). Returns the lines, which are also the new lineS, lineG, lineH.

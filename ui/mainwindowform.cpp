@@ -103,7 +103,7 @@ void MainWindowForm::build(MainWindow *window)
     openButton->setGeometry(QRect(630, 5, 100, 90));
     openButton->setStyleSheet(Styles::pushButton(22));
 
-    portNameBox = new QComboBox(frame);
+    portNameBox = new PortNameBox(frame);
     portNameBox->setObjectName("portNameBox");
     portNameBox->setGeometry(QRect(740, 30, 120, 40));
     portNameBox->setStyleSheet(Styles::portBox());

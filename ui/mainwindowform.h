@@ -12,8 +12,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <vector>
 
 #include "ui/curves.h"
+#include "ui/portnamebox.h"
 
 class MainWindow;
 
@@ -34,7 +36,8 @@ public:
     QToolButton *toolButton_Read, *toolButton_Load, *toolButton_Send, *toolButton_Save, *toolButton_Reset,
         *toolButton_led;
     QPushButton *openButton, *pushButton_Reset2;
-    QComboBox *portNameBox, *comboBox_rev1, *comboBox_rev2, *comboBox_rev3, *comboBox_rev4, *comboBox_rev5;
+    PortNameBox *portNameBox;
+    QComboBox *comboBox_rev1, *comboBox_rev2, *comboBox_rev3, *comboBox_rev4, *comboBox_rev5;
     QComboBox *comboBox_rev6, *comboBox_rev7, *comboBox_rev8, *comboBox_AUX1, *comboBox_AUX2, *comboBox_AUX3;
     QComboBox *comboBox_AUX4, *comboBox_AUX5, *comboBox_AUX6, *comboBox_AUX7, *comboBox_AUX8,
         *comboBox_DR_MIX1;
