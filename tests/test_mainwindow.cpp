@@ -105,9 +105,15 @@ void TestMainWindow::portListRefreshedOnlyAfterClose()
     QVERIFY(w.port().isOpen());
     setTestPorts({pty.slavePath(), "/dev/new"});
     QCOMPARE(ui->portNameBox->count(), 1);
+    ui->portNameBox->showPopup(); // not even when its list opens
+    QCOMPARE(ui->portNameBox->count(), 1);
     clickOpen(w);
     QCOMPARE(ui->portNameBox->count(), 2);
     QCOMPARE(ui->portNameBox->itemText(1), QString("/dev/new"));
+    setTestPorts({"/dev/late", pty.slavePath(), "/dev/new"}); // plugged in while the port was closed
+    ui->portNameBox->showPopup();
+    QCOMPARE(ui->portNameBox->itemText(0), QString("/dev/late"));
+    QCOMPARE(ui->portNameBox->currentText(), pty.slavePath()); // still the selected one
 }
 
 void TestMainWindow::failedOpenChangesNothing()

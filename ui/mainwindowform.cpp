@@ -81,6 +81,7 @@ QProgressBar *servoBar(QWidget *parent, int channel, int half, int x)
 
 void MainWindowForm::build(MainWindow *window)
 {
+    prepareAccessibility();
     if (window->objectName().isEmpty())
         window->setObjectName("MainWindow");
     window->resize(1100, 680);
@@ -216,6 +217,7 @@ void MainWindowForm::build(MainWindow *window)
     window->setCentralWidget(centralwidget);
 
     applyTexts(window);
+    applyAccessibility();
 
     portNameBox->setCurrentIndex(-1);
     tabWidget->setCurrentIndex(5);

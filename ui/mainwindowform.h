@@ -132,4 +132,12 @@ private:
     void buildSystemPage();
     void applyPageTexts();
     void setPageSelections();
+    // Names every widget a screen reader stops at and sets the keyboard
+    // order (ui/accessibility.cpp); the settings pages' part of it, which
+    // appends each page's editors in their order to tabChain.
+    static void prepareAccessibility();
+    void applyAccessibility();
+    void nameSettingsPages(std::vector<QWidget *> &tabChain);
+    // A caption as a screen reader says it: "CH3:" -> "CH3", " MIX:" -> "MIX".
+    static QString spoken(QString caption);
 };

@@ -8,6 +8,7 @@
 #include <QBrush>
 #include <QPalette>
 #include <QSizePolicy>
+#include <algorithm>
 #include <vector>
 
 #include "model/choices.h"
@@ -53,6 +54,11 @@ struct Column {
     QRect rect;
     int spacing;
     std::vector<Cell> cells; // top to bottom
+    // How a screen reader names the editors of this column: by the caption of
+    // their row (the group's caption column, or on BASIC the CHANNEL column),
+    // counting from captionRow, followed by suffix.
+    const char *suffix = "";
+    int captionRow = 0;
 };
 
 struct Group {
@@ -209,15 +215,16 @@ const std::vector<Group> kBasicPage = {
        {spin(W(spinBox_Lepa1), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Lepa2), 0, 120, 96, 22, kMinimum),
         spin(W(spinBox_Lepa3), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Lepa4), 0, 120, 96, 20, kMinimum),
         spin(W(spinBox_Lepa5), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Lepa6), 0, 120, 96, 20, kMinimum),
-        spin(W(spinBox_Lepa7), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Lepa8), 0, 120, 96, 22, kMinimum)}},
+        spin(W(spinBox_Lepa7), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Lepa8), 0, 120, 96, 22, kMinimum)},
+       " L"},
       {COLUMN(repaColumn, repaLayout),
        QRect(110, 30, 91, 431),
        5,
        {spin(W(spinBox_Repa1), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Repa2), 0, 120, 96, 20, kMinimum),
         spin(W(spinBox_Repa3), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Repa4), 0, 120, 96, 20, kMinimum),
         spin(W(spinBox_Repa5), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Repa6), 0, 120, 96, 20, kMinimum),
-        spin(W(spinBox_Repa7), 0, 120, 96, 20, kMinimum),
-        spin(W(spinBox_Repa8), 0, 120, 96, 22, kMinimum)}}}},
+        spin(W(spinBox_Repa7), 0, 120, 96, 20, kMinimum), spin(W(spinBox_Repa8), 0, 120, 96, 22, kMinimum)},
+       " R"}}},
     {W(groupBox_14),
      "FAIL SAFE",
      QRect(640, 10, 120, 470),
@@ -312,7 +319,9 @@ const std::vector<Group> kAdvance1Page = {
       {COLUMN(elevonExtraColumn, elevonExtraLayout),
        QRect(240, 90, 91, 131),
        0,
-       {spin(W(spinBox_Elev05), -100, 100, 100, 22), spin(W(spinBox_Elev06), -100, 100, 100, 22)}}}},
+       {spin(W(spinBox_Elev05), -100, 100, 100, 22), spin(W(spinBox_Elev06), -100, 100, 100, 22)},
+       " (right)", // beside AILE1 and AILE2
+       1}}},
     {W(groupBox_13),
      "V-TAIL",
      QRect(810, 10, 240, 350),
@@ -568,7 +577,57 @@ void buildGroups(F *form, QWidget *frame, const std::vector<Group> &groups)
     }
 }
 
+QWidget *widgetOf(F *form, const Cell &c)
+{
+    if (c.caption)
+        return form->*c.caption;
+    if (c.spin)
+        return form->*c.spin;
+    if (c.dspin)
+        return form->*c.dspin;
+    return form->*c.combo;
+}
+
 } // namespace
+
+void MainWindowForm::nameSettingsPages(std::vector<QWidget *> &tabChain)
+{
+    const Column &channels = kBasicPage.front().columns.front();
+    for (const std::vector<Group> *page : kAllPages) {
+        // The page's editors with the x of their column on the page, each
+        // column top to bottom.
+        std::vector<std::pair<int, QWidget *>> editors;
+        for (const Group &g : *page) {
+            QGroupBox *box = this->*g.box;
+            const QString title = tabWidget->tabText(tabWidget->indexOf(box->parentWidget()->parentWidget()));
+            const QString prefix = title + ", " + g.title + ", ";
+            const Column *captions = &channels;
+            for (const Column &col : g.columns)
+                if (col.cells.front().caption)
+                    captions = &col;
+            for (const Column &col : g.columns) {
+                for (size_t row = 0; row < col.cells.size(); ++row) {
+                    QWidget *w = widgetOf(this, col.cells[row]);
+                    if (col.cells[row].caption) {
+                        // A caption is heard with its editor; Tab passes it by.
+                        w->setFocusPolicy(Qt::ClickFocus);
+                        continue;
+                    }
+                    w->setAccessibleName(prefix + spoken(captions->cells[row + col.captionRow].text) +
+                                         col.suffix);
+                    editors.emplace_back(g.rect.x() + col.rect.x(), w);
+                }
+            }
+        }
+        if (page == &kSystemPage)
+            editors.emplace_back(groupBox_20->x() + pushButton_Reset2->x(), pushButton_Reset2);
+        // Column by column from the left, each from the top.
+        std::stable_sort(editors.begin(), editors.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &e : editors)
+            tabChain.push_back(e.second);
+    }
+}
 
 void MainWindowForm::buildBasicPage()
 {
