@@ -132,9 +132,11 @@ private:
     void buildSystemPage();
     void applyPageTexts();
     void setPageSelections();
-    // Names every widget a screen reader stops at and sets the keyboard
-    // order (ui/accessibility.cpp); the settings pages' part of it, which
-    // appends each page's editors in their order to tabChain.
+    // For screen readers and the keyboard (ui/accessibility.cpp):
+    // prepareAccessibility runs before any widget exists; applyAccessibility
+    // names every widget a screen reader stops at and sets the Tab order,
+    // with nameSettingsPages doing the settings pages (it appends each page's
+    // editors to tabChain in their Tab order).
     static void prepareAccessibility();
     void applyAccessibility();
     void nameSettingsPages(std::vector<QWidget *> &tabChain);
