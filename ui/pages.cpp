@@ -609,7 +609,7 @@ void MainWindowForm::nameSettingsPages(std::vector<QWidget *> &tabChain)
                 for (size_t row = 0; row < col.cells.size(); ++row) {
                     QWidget *w = widgetOf(this, col.cells[row]);
                     if (col.cells[row].caption) {
-                        // A caption is heard with its editor; Tab passes it by.
+                        // Its text is in its editor's name; Tab passes it by.
                         w->setFocusPolicy(Qt::ClickFocus);
                         continue;
                     }
