@@ -36,7 +36,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new MainWindow
     ui->build(this);
     connect(&serialPort, SIGNAL(readyRead()), this, SLOT(serialPort_readyRead()));
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
-    fillPortList();
+    fillPortList(portLister());
     ui->portNameBox->beforePopup = [this] { refreshPortList(); };
     ui->tabWidget->setCurrentIndex(0);
     timer = new QTimer(this);
@@ -62,10 +62,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::fillPortList()
+void MainWindow::fillPortList(const QStringList &names)
 {
     ui->portNameBox->clear();
-    for (const QString &name : portLister())
+    for (const QString &name : names)
         ui->portNameBox->addItem(name);
 }
 
@@ -81,8 +81,7 @@ void MainWindow::refreshPortList()
     if (names == shown)
         return;
     const QString selected = ui->portNameBox->currentText();
-    ui->portNameBox->clear();
-    ui->portNameBox->addItems(names);
+    fillPortList(names);
     const int at = ui->portNameBox->findText(selected);
     if (at >= 0)
         ui->portNameBox->setCurrentIndex(at);
@@ -97,7 +96,7 @@ void MainWindow::enterClosedState()
     ui->portNameBox->setEnabled(true);
     ui->openButton->setText("OPEN");
     ui->toolButton_led->setIcon(QIcon(":/myImage/images/red.png"));
-    fillPortList();
+    fillPortList(portLister());
 }
 
 void MainWindow::on_openButton_clicked()

@@ -202,7 +202,7 @@ private:
     bool portClosedNotice();
     // Back to the closed state: servos 1000 and shown, caption, lamp, port box.
     void enterClosedState();
-    void fillPortList();
+    void fillPortList(const QStringList &names);
     // Lists the ports again as the port list opens, keeping the selected port
     // when it is still there; not while the port is open.
     void refreshPortList();
