@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <cctype>
 #include <sys/stat.h>
 #include <variant>
 #include <vector>
@@ -198,6 +199,24 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &fileBytesGiv
                              .arg(QChar::fromLatin1(kLineEnds[i]));
     if (!misplaced.isEmpty()) {
         *error = QString("%1: not a settings file: %2").arg(name, misplaced.join("; "));
+        return false;
+    }
+
+    // Text that is no hexadecimal number reads as 0, and validation would
+    // then report the value that 0 makes: name what stands there instead.
+    const std::vector<QString> fields = byteOwners(startSettings());
+    for (int i = 0; i < kSettingsFileLength; ++i) {
+        if (fields[size_t(i)].isEmpty() || std::isxdigit(uchar(bytes[i])))
+            continue;
+        int first = i, last = i;
+        while (first % kLineLength != 0 && fields[size_t(first - 1)] == fields[size_t(i)])
+            --first;
+        while ((last + 1) % kLineLength != 0 && fields[size_t(last + 1)] == fields[size_t(i)])
+            ++last;
+        *error = QString("%1: %2 (%3) is \"%4\", which is not a value as SAVE writes it (no hexadecimal "
+                         "number)")
+                     .arg(name, fields[size_t(i)], where(first, last),
+                          printable(bytes.mid(first, last - first + 1)));
         return false;
     }
 

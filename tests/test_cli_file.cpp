@@ -66,7 +66,6 @@ void TestCliFile::initTestCase()
     factoryFile = write("factory.txt", settingsFileOf(factorySettings()));
     QRandomGenerator g(7);
     randomFile = write("random.txt", settingsFileOf(catalogueValuesOnly(randomInRangeSettings(g))));
-    QVERIFY(!write("-lead.txt", settingsFileOf(factorySettings())).isEmpty());
     QVERIFY(!factoryFile.isEmpty() && !randomFile.isEmpty());
 }
 
@@ -152,6 +151,9 @@ void TestCliFile::badSettingsFiles_data()
     QTest::newRow("not a number") << 1 << QByteArray("Z")
                                   << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
                                      "not a value as SAVE writes it";
+    // Not "holds -120, outside -100..100": what stands there.
+    QTest::newRow("no hex digit") << 10 << QByteArray("G")
+                                  << "BASIC / SUB-TRIM / CH1 (bytes 9-10, S line positions 9-10) is \"7G\"";
     // Control bytes: the loader sees them (a NUL does not end the file) and
     // the message shows them escaped, on one line.
     QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
@@ -395,7 +397,6 @@ void TestCliFile::usage_data()
     QTest::newRow("listed") << QStringList{"--help"} << 0 << "import IN.json -o FILE";
     QTest::newRow("help COMMAND") << QStringList{"help", "diff"} << 0 << "Usage: txctl diff A B";
     QTest::newRow("-q first") << QStringList{"-q", "show", "factory.txt"} << 0 << "SUB-TRIM";
-    QTest::newRow("-- ends the options") << QStringList{"show", "--", "-lead.txt"} << 0 << "SUB-TRIM";
 }
 
 void TestCliFile::usage()

@@ -121,6 +121,7 @@ private slots:
     void readNamesValuesAFileCannotHold();
     void aSignalEndsABlockedRun();
     void thePortIsLockedByDevice();
+    void txsimLeavesOtherFilesAlone();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -238,12 +239,6 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     QTest::newRow("write, stale D/R copy, BOM and CRLF")
         << QStringList{"write", "FILE"} << model << -1 << 0 << "\xEF\xBB\xBF" + stale + "\r\n"
         << false;
-    // With the D/R channel at 4 the copy is nobody's derivation: sent as it is.
-    QByteArray channel4 = model;
-    channel4[kLineLength + 54] = '4';
-    channel4.replace(kLineLength + 55, 4, "5060");
-    QTest::newRow("write, D/R channel 4 keeps its copy")
-        << QStringList{"write", "FILE"} << channel4 << -1 << 0 << QByteArray() << false;
     // Every SOURCE: a JSON document.
     TxSettingsRecord fromModel = startSettings();
     loadSettingsText(QString::fromLatin1(model), fromModel);
@@ -581,6 +576,17 @@ void TestCliPort::thePortIsLockedByDevice()
     QCOMPARE(r.status, 2);
     QVERIFY2(r.err.contains("port busy"), qPrintable(r.err));
     QCOMPARE(first.exitCode(), 143);
+}
+
+// txsim --link replaces only a link to a port, and takes no stray argument.
+void TestCliPort::txsimLeavesOtherFilesAlone()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("notes.txt");
+    QVERIFY(writeFile(file, "mine"));
+    QCOMPARE(runProgram(TXSIM_PATH, {"--link", file}).status, 2);
+    QCOMPARE(runProgram(TXSIM_PATH, {"stray"}).status, 2);
+    QCOMPARE(readFile(file), QByteArray("mine"));
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
