@@ -139,7 +139,6 @@ int sendWrite(PortLink &link, TxSettingsRecord &s, bool quiet)
     const LinkSequence steps = writeSequence(buildSettingsLines(s));
     int sent = 0;
     bool told = false;
-    InterruptHold hold; // the transmitter must not be left with half a write
     link.run(
         steps,
         [&] {
@@ -194,6 +193,9 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
                             .arg(link.path())
                             .arg(kHeardWithinMs / 1000));
     }
+    // The transmitter must not be left with half a write: a signal waits
+    // until the write and the report on it are done.
+    InterruptHold hold;
     const int sent = sendWrite(link, s, quiet);
     const int total = int(writeSequence(SettingsLines{}).size());
     if (interruptRequested())

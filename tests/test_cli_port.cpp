@@ -122,6 +122,7 @@ private slots:
     void aSignalEndsABlockedRun();
     void thePortIsLockedByDevice();
     void txsimLeavesOtherFilesAlone();
+    void aDeclinedResetIsNoSuccess();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -587,6 +588,24 @@ void TestCliPort::txsimLeavesOtherFilesAlone()
     QCOMPARE(runProgram(TXSIM_PATH, {"--link", file}).status, 2);
     QCOMPARE(runProgram(TXSIM_PATH, {"stray"}).status, 2);
     QCOMPARE(readFile(file), QByteArray("mine"));
+}
+
+// The question of reset asked on a terminal (the pty) and answered no.
+void TestCliPort::aDeclinedResetIsNoSuccess()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    Wire wire;
+    RunOptions options;
+    options.pty = &pty;
+    options.wire = &wire;
+    options.respond = [](const QByteArray &w, PtyPair &p) {
+        if (w.endsWith("[y/N] "))
+            p.write("n\n");
+    };
+    const QString shell = QString("exec \"$0\" reset /dev/null <%1 2>%1").arg(pty.slavePath());
+    QCOMPARE(runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options).status, 1);
+    QVERIFY2(wire.bytes.contains("txctl: reset: not confirmed, nothing sent"), wire.bytes.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
