@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/stat.h>
+#include <tuple>
 
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
@@ -82,7 +83,7 @@ QStringList saidTo(const VirtualTransmitter &tx)
     return out;
 }
 
-// A transmitter that is switched on: one live frame once txctl said "OK".
+// A transmitter switched on: a live frame after "OK".
 void liveAfterHello(const QByteArray &wire, PtyPair &pty)
 {
     if (wire == "OK")
@@ -119,10 +120,10 @@ private slots:
     void monitorEndsWhenThePortVanishes();
     void sourceThroughALinkToThePort();
     void readNamesValuesAFileCannotHold();
-    void aSignalEndsABlockedRun();
     void thePortIsLockedByDevice();
     void txsimLeavesOtherFilesAlone();
-    void aDeclinedResetIsNoSuccess();
+    void talksOnATerminal_data();
+    void talksOnATerminal();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -212,39 +213,35 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     QTest::addColumn<QByteArray>("lines");
     QTest::addColumn<int>("interruptAt"); // SIGINT once this many bytes arrived, -1 never
     QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("given");   // FILE's content when not `lines`
-    QTest::addColumn<bool>("hangupIgnored"); // SIGHUP ignored at start (nohup), sent as the signal
+    QTest::addColumn<QByteArray>("given"); // FILE's content when not `lines`
     const QByteArray model = randomSettingsFile(7);
     const int first = 5 + kLineLength; // "OK", "WWW" for the live frame, the S line
-    QTest::newRow("write") << QStringList{"write", "FILE"} << model << -1 << 0 << QByteArray() << false;
-    QTest::newRow("reset --yes") << QStringList{"reset", "--yes"} << kFactoryLines << -1 << 0 << QByteArray()
-                                 << false;
+    QTest::newRow("write") << QStringList{"write", "FILE"} << model << -1 << 0 << QByteArray();
+    QTest::newRow("reset --yes") << QStringList{"reset", "--yes"} << kFactoryLines << -1 << 0 << QByteArray();
     // Ctrl-C after the S line: the write is finished, then "DIS".
     QTest::newRow("write, Ctrl-C after the first line")
-        << QStringList{"write", "FILE"} << model << first << 130 << QByteArray() << false;
+        << QStringList{"write", "FILE"} << model << first << 130 << QByteArray();
     // SIGTERM (a service stopped, `timeout`) is handled as Ctrl-C; the
     // status tells the shell which signal it was.
     QTest::newRow("reset, SIGTERM after the second line")
-        << QStringList{"reset", "--yes"} << kFactoryLines << first + kLineLength << 143 << QByteArray()
-        << false;
+        << QStringList{"reset", "--yes"} << kFactoryLines << first + kLineLength << 143 << QByteArray();
     // So is SIGHUP: the terminal went away (an ssh session dropped).
     QTest::newRow("write, SIGHUP after the first line")
-        << QStringList{"write", "FILE"} << model << first << 129 << QByteArray() << false;
-    // Under nohup the hang-up changes nothing.
+        << QStringList{"write", "FILE"} << model << first << 129 << QByteArray();
+    // Under nohup (a signal at status 0) the hang-up changes nothing.
     QTest::newRow("write under nohup, SIGHUP")
-        << QStringList{"write", "FILE"} << model << first << 0 << QByteArray() << true;
+        << QStringList{"write", "FILE"} << model << first << 0 << QByteArray();
     // What the window's LOAD takes and its WRITE sends: the D/R edit copy
     // derived again, a byte-order mark and a line break passed over.
     QByteArray stale = model;
     stale.replace(kLineLength + 55, 4, model.mid(kLineLength + 55, 4) == "1010" ? "2020" : "1010");
     QTest::newRow("write, stale D/R copy, BOM and CRLF")
-        << QStringList{"write", "FILE"} << model << -1 << 0 << "\xEF\xBB\xBF" + stale + "\r\n"
-        << false;
+        << QStringList{"write", "FILE"} << model << -1 << 0 << "\xEF\xBB\xBF" + stale + "\r\n";
     // Every SOURCE: a JSON document.
     TxSettingsRecord fromModel = startSettings();
     loadSettingsText(QString::fromLatin1(model), fromModel);
     QTest::newRow("write, a JSON document")
-        << QStringList{"write", "FILE"} << model << -1 << 0 << settingsToJson(fromModel) << false;
+        << QStringList{"write", "FILE"} << model << -1 << 0 << settingsToJson(fromModel);
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
@@ -254,7 +251,7 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     QFETCH(int, interruptAt);
     QFETCH(int, status);
     QFETCH(QByteArray, given);
-    QFETCH(bool, hangupIgnored);
+    const bool nohup = status == 0 && interruptAt >= 0;
     PtyPair pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
@@ -268,13 +265,10 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     options.pty = &pty;
     options.wire = &wire;
     options.interruptAt = interruptAt;
-    options.interruptSignal = hangupIgnored ? SIGHUP : status > 128 ? status - 128 : SIGINT;
+    options.interruptSignal = nohup ? SIGHUP : status > 128 ? status - 128 : SIGINT;
     options.respond = liveAfterHello;
-    const ProgramRun r =
-        hangupIgnored
-            ? runProgram("/bin/sh", QStringList{"-c", "trap '' HUP; exec \"$0\" \"$@\"", TXCTL_PATH} + args,
-                         options)
-            : runProgram(QStringLiteral(TXCTL_PATH), args, options);
+    const ProgramRun r = nohup ? runProgram("nohup", QStringList{TXCTL_PATH} + args, options)
+                               : runProgram(QStringLiteral(TXCTL_PATH), args, options);
     QCOMPARE(r.status, status);
     // Nothing goes out before the transmitter was heard.
     QVERIFY2(wire.bytes.startsWith("OKWWW"), wire.bytes.constData());
@@ -288,9 +282,8 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     QVERIFY2(wire.arrival(www) - wire.arrival(h) >= 700, "H to WWW");
     if (status == 0)
         QVERIFY(r.err.contains("line 3/3 sent"));
-    if (!given.isEmpty() && !given.startsWith('{'))
-        QVERIFY2(r.err.startsWith("note: ") && r.err.contains("as the window's LOAD ignores it") &&
-                     r.err.contains("derived again"),
+    if (!given.isEmpty() && !given.startsWith('{')) // the note says what the window's LOAD did
+        QVERIFY2(r.err.contains("as the window's LOAD ignores it") && r.err.contains("derived again"),
                  r.err.constData());
 }
 
@@ -513,13 +506,10 @@ void TestCliPort::readNamesValuesAFileCannotHold()
     VirtualTransmitter tx;
     QVERIFY(tx.isValid());
     TxSettingsRecord model = tx.settings();
-    model.txAlarmVolt = 25.0;
-    model.txAlarmRaw = 250;
-    model.prm[0].master = 10;
+    std::tie(model.txAlarmVolt, model.txAlarmRaw, model.prm[0].master) = std::make_tuple(25.0, 250, 10);
     tx.setSettings(model);
     QTemporaryDir dir;
     const QString file = dir.filePath("model.txt");
-
     const Run r = txctl({"read", "-q", tx.slavePath(), "-o", file});
     QCOMPARE(r.status, 1);
     QCOMPARE(r.err,
@@ -529,33 +519,6 @@ void TestCliPort::readNamesValuesAFileCannotHold()
                      "can hold at most 23.9 V; saved 23.9 V\n"));
     QCOMPARE(readFile(file), windowSaveAfterRead(model));
     QCOMPARE(txctl({"diff", "-q", file, tx.slavePath()}).status, 1);
-}
-
-// Blocked on output (a FIFO nobody reads) after the port was closed: a
-// signal still ends txctl, with the signal's status.
-void TestCliPort::aSignalEndsABlockedRun()
-{
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
-    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-    const TxSettingsRecord model = factorySettings();
-    auto respond = [&](const QByteArray &wire, PtyPair &p) {
-        if (wire.endsWith("RR"))
-            for (const QByteArray &frame : settingsDump(model, startLiveData()))
-                p.write(frame);
-    };
-    Wire wire;
-    RunOptions options;
-    options.pty = &pty;
-    options.wire = &wire;
-    options.respond = respond;
-    options.interruptAfter = "DIS";
-    const ProgramRun r = runProgram(TXCTL_PATH, {"read", "-q", pty.slavePath(), "-o", fifo}, options);
-    QCOMPARE(r.status, 130);
-    QVERIFY2(r.err.endsWith("txctl: interrupted\n"), r.err.constData());
-    QVERIFY(QFileInfo(dir.filePath("fifo")).exists() && !QFileInfo(dir.filePath("fifo")).isFile());
 }
 
 // The same port under another name (a link, as /dev/serial/by-id/... or
@@ -590,22 +553,50 @@ void TestCliPort::txsimLeavesOtherFilesAlone()
     QCOMPARE(readFile(file), QByteArray("mine"));
 }
 
-// The question of reset asked on a terminal (the pty) and answered no.
-void TestCliPort::aDeclinedResetIsNoSuccess()
+// A peer on a pty that answers what txctl writes there: `reply` once the
+// wire ends with `after`. A read into a FIFO nobody opens, and signalled
+// then, still ends; reset's question (stdin and stderr on the pty) answered
+// no is no success.
+void TestCliPort::talksOnATerminal_data()
 {
+    QTest::addColumn<QString>("shell"); // PTY stands for the pty's path, FIFO for a FIFO
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArrayList>("reply");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // standard error, or the pty when it is there
+    const std::vector<QByteArray> dump = settingsDump(factorySettings(), startLiveData());
+    QTest::newRow("read into a FIFO, SIGINT")
+        << "exec \"$0\" read -q PTY -o FIFO" << QByteArray("RR") << QByteArrayList(dump.begin(), dump.end())
+        << 130 << QByteArray("txctl: interrupted\n");
+    QTest::newRow("reset declined") << "exec \"$0\" reset /dev/null <PTY 2>PTY" << QByteArray("[y/N] ")
+                                    << QByteArrayList{"n\n"} << 1
+                                    << QByteArray("txctl: reset: not confirmed, nothing sent");
+}
+
+void TestCliPort::talksOnATerminal()
+{
+    QFETCH(QString, shell);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArrayList, reply);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
     PtyPair pty;
-    QVERIFY(pty.isValid());
+    QTemporaryDir dir;
+    QVERIFY(pty.isValid() && ::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
     Wire wire;
     RunOptions options;
     options.pty = &pty;
     options.wire = &wire;
-    options.respond = [](const QByteArray &w, PtyPair &p) {
-        if (w.endsWith("[y/N] "))
-            p.write("n\n");
+    options.interruptAfter = "DIS";
+    options.respond = [&](const QByteArray &w, PtyPair &p) {
+        for (const QByteArray &bytes : reply)
+            if (w.endsWith(after))
+                p.write(bytes);
     };
-    const QString shell = QString("exec \"$0\" reset /dev/null <%1 2>%1").arg(pty.slavePath());
-    QCOMPARE(runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options).status, 1);
-    QVERIFY2(wire.bytes.contains("txctl: reset: not confirmed, nothing sent"), wire.bytes.constData());
+    shell.replace("PTY", pty.slavePath()).replace("FIFO", dir.filePath("fifo"));
+    const ProgramRun r = runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options);
+    QCOMPARE(r.status, status);
+    QVERIFY2(r.err.endsWith(said) || wire.bytes.contains(said), (r.err + wire.bytes).constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)

@@ -26,13 +26,14 @@ struct Wire {
 };
 
 struct RunOptions {
-    QString workingDirectory;  // empty: this process's
-    QString standardInput;     // a file to read as standard input; empty: none
-    PtyPair *pty = nullptr;    // a bare pty read while the program runs
-    Wire *wire = nullptr;      // what arrived on it
-    int interruptAt = -1;      // interruptSignal once this many bytes arrived, -1 never
-    QByteArray interruptAfter; // or once the wire ends with these bytes
-    int interruptSignal = 2;   // SIGINT
+    QString workingDirectory; // empty: this process's
+    QString standardInput;    // a file to read as standard input; empty: none
+    PtyPair *pty = nullptr;   // a bare pty read while the program runs
+    Wire *wire = nullptr;     // what arrived on it
+    int interruptAt = -1;     // interruptSignal once this many bytes arrived, -1 never
+    int interruptSignal = 2;  // SIGINT
+    // interruptSignal once the wire ends with these bytes, empty never.
+    QByteArray interruptAfter;
     // Called after every piece that arrives on the pty.
     std::function<void(const QByteArray &wire, PtyPair &pty)> respond;
 };
