@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QTimer>
 #include <cerrno>
@@ -566,7 +567,8 @@ int runMonitor(const QStringList &args)
         csvTemporary.clear();
     };
     if (toCsv && !csvToStdout) {
-        QString problem;
+        if (QFileInfo(csvName).isDir())
+            return failWith(cannotWrite(csvName, "a folder"));
         if (isSpecialFile(csvName)) {
             csvFd = ::open(QFile::encodeName(csvName).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
             if (csvFd >= 0 && ::isatty(csvFd) == 1) {
