@@ -45,9 +45,9 @@ int parseCommand(QCommandLineParser &parser, const QStringList &args, const QStr
         // program path only; its argument and option lists follow a blank
         // line.
         const QString lists = parser.helpText();
-        std::printf("Usage: txctl %s\n%s\n%s", qPrintable(usage), qPrintable(wrapped(description, 78)),
-                    qPrintable(lists.mid(lists.indexOf("\n\n") + 2)));
-        return kExitOk;
+        const QString text = QString("Usage: txctl %1\n%2\n%3")
+                                 .arg(usage, wrapped(description, 78), lists.mid(lists.indexOf("\n\n") + 2));
+        return printOut(text.toLocal8Bit()) ? kExitOk : kExitError;
     }
     if (parser.positionalArguments().size() != positionals)
         return failWith(QString("%1: wrong number of arguments (usage: txctl %2)").arg(command, usage));

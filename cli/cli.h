@@ -14,7 +14,9 @@
 
 // Exit statuses, the same for every command.
 constexpr int kExitOk = 0;
-constexpr int kExitDiffers = 1;       // diff found a difference, write --verify found a changed value
+constexpr int kExitDiffers = 1;       // diff found a difference, write --verify found a changed value,
+                                      // read saved a value other than the transmitter's
+constexpr int kExitNotDone = 1;       // the user declined (reset's question); nothing sent
 constexpr int kExitError = 2;         // bad usage, a file or port that failed, no answer in time
 constexpr int kExitInterrupted = 130; // Ctrl-C (after the port was closed cleanly); 143 for SIGTERM
 

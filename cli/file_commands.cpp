@@ -17,17 +17,23 @@
 namespace {
 
 // Loads every positional argument of a parsed command as a SOURCE, in
-// order. The first that fails is reported, and the result is false.
-bool loadSourceArguments(const QCommandLineParser &parser, std::vector<TxSettingsRecord> &out)
+// order. The first that fails is reported, and the result is false. *fromPort
+// (may be null) tells whether one of them was a port.
+bool loadSourceArguments(const QCommandLineParser &parser, std::vector<TxSettingsRecord> &out,
+                         bool *fromPort = nullptr)
 {
     for (const QString &source : parser.positionalArguments()) {
-        TxSettingsRecord s;
+        LoadedSource loaded;
         QString error;
-        if (!loadSource(source, parser.isSet("quiet"), s, &error)) {
+        if (!loadSourceFull(source, parser.isSet("quiet"), loaded, &error)) {
             failWith(error);
             return false;
         }
-        out.push_back(s);
+        if (!loaded.note.isEmpty())
+            progress(parser.isSet("quiet"), loaded.note);
+        if (fromPort && loaded.kind == LoadedSource::Port)
+            *fromPort = true;
+        out.push_back(loaded.settings);
     }
     return true;
 }
@@ -50,6 +56,11 @@ QByteArray showText(const TxSettingsRecord &s)
             out += "  " + group + "\n";
         }
         out += "    " + info.caption.leftJustified(width + 2) + settingValueText(info, s) + "\n";
+        // The D/R edit copy after the switch, as the window shows it, where
+        // it is data of its own.
+        if (info.key == "advance1.dr.sw" && drEditCopyIsData(s))
+            for (const SettingInfo &copy : drEditCopyRows())
+                out += "    " + copy.caption.leftJustified(width + 2) + settingValueText(copy, s) + "\n";
     }
     return out.toUtf8();
 }
@@ -79,15 +90,19 @@ int runDiff(const QStringList &args)
     parser.addPositionalArgument("B", "Another SOURCE.");
     const int done = parseCommand(parser, args, "diff A B",
                                   "Prints one line per setting whose value differs between A and B, as "
-                                  "\"BASIC / SUB-TRIM / CH3: 0 -> 7\". Exit status 0 when they are equal, "
-                                  "1 when they differ, 2 on an error.",
+                                  "\"BASIC / SUB-TRIM / CH3: 0 -> 7\". Against a port only what the "
+                                  "transmitter's frames carry is compared. Exit status 0 when they are "
+                                  "equal, 1 when they differ, 2 on an error.",
                                   2);
     if (done >= 0)
         return done;
     std::vector<TxSettingsRecord> s;
-    if (!loadSourceArguments(parser, s))
+    bool fromPort = false;
+    if (!loadSourceArguments(parser, s, &fromPort))
         return kExitError;
-    const QStringList lines = settingDifferences(s[0], s[1]);
+    // A port gives only what its frames carry (not the D/R channel and its
+    // copy of the rates): what the other side holds there says nothing.
+    const QStringList lines = settingDifferences(s[0], s[1], fromPort);
     for (const QString &line : lines)
         if (!printOut((line + "\n").toUtf8()))
             return kExitError;
@@ -133,12 +148,19 @@ int runImport(const QStringList &args)
         return done;
     if (!parser.isSet(output))
         return missingOption(args, "-o FILE");
-    const QString in = parser.positionalArguments().at(0);
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly))
+    const QString given = parser.positionalArguments().at(0);
+    const QString in = given == "-" ? QString("standard input") : given;
+    QFile file(given);
+    if (!(given == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly)))
         return failWith(QString("%1: cannot read it (%2)").arg(in, file.errorString()));
     constexpr qint64 limit = 1024 * 1024; // far beyond any settings document
-    const QByteArray bytes = file.read(limit + 1);
+    QByteArray bytes;
+    while (bytes.size() <= limit) { // a pipe hands its bytes over in pieces
+        const QByteArray part = file.read(limit + 1 - bytes.size());
+        if (part.isEmpty())
+            break;
+        bytes += part;
+    }
     if (bytes.size() > limit)
         return failWith(QString("%1: not a settings document (larger than %2 bytes)").arg(in).arg(limit));
     if (!looksLikeJson(bytes))

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSerialPortInfo>
+#include <climits>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include "cli/cli.h"
 #include "cli/settingsfile_strict.h"
@@ -41,11 +44,12 @@ bool isPortArgument(const QString &source)
     return false;
 }
 
-bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error)
+bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error,
+                    StaleEditMirrors mirrors)
 {
     LoadedSource loaded;
     loaded.name = source;
-    if (isPortArgument(source)) {
+    if (source != "-" && isPortArgument(source)) {
         TxLiveDataRecord live = startLiveData();
         if (!readFromPort(source, quiet, loaded.settings, live, error))
             return false;
@@ -54,33 +58,45 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
         out = loaded;
         return true;
     }
+    // "-" is standard input.
     QFile file(source);
-    if (!file.exists()) {
+    const bool standardInput = source == "-";
+    if (standardInput) {
+        loaded.name = "standard input";
+        if (!file.open(stdin, QIODevice::ReadOnly)) {
+            *error = QString("standard input: cannot read it (%1)").arg(file.errorString());
+            return false;
+        }
+    } else if (!file.exists()) {
         *error = QString("%1: no such file or port").arg(source);
         return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+    } else if (!file.open(QIODevice::ReadOnly)) {
         *error = QString("%1: cannot read it (%2)").arg(source, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.read(kSourceReadLimit + 1);
+    QByteArray bytes;
+    while (bytes.size() <= kSourceReadLimit) { // a pipe hands its bytes over in pieces
+        const QByteArray part = file.read(kSourceReadLimit + 1 - bytes.size());
+        if (part.isEmpty())
+            break;
+        bytes += part;
+    }
     if (bytes.size() > kSourceReadLimit) {
         *error = QString("%1: not a settings file or document (larger than %2 bytes)")
-                     .arg(source)
+                     .arg(loaded.name)
                      .arg(kSourceReadLimit);
         return false;
     }
     if (looksLikeJson(bytes)) {
         QString why;
         if (!settingsFromJson(bytes, loaded.settings, &why)) {
-            *error = QString("%1: %2").arg(source, why);
+            *error = QString("%1: %2").arg(loaded.name, why);
             return false;
         }
         loaded.kind = LoadedSource::JsonFile;
     } else {
         loaded.kind = LoadedSource::SettingsFile;
-        if (!loadSettingsBytesStrict(source, bytes, StaleEditMirrors::Note, loaded.settings, &loaded.note,
-                                     error))
+        if (!loadSettingsBytesStrict(loaded.name, bytes, mirrors, loaded.settings, &loaded.note, error))
             return false;
     }
     out = loaded;
@@ -98,19 +114,61 @@ bool loadSource(const QString &source, bool quiet, TxSettingsRecord &settings, Q
     return true;
 }
 
-OutputFile::OutputFile(const QString &path)
+namespace {
+
+// What the save file adds to a name for its temporary file (".XXXXXX").
+constexpr int kTemporarySuffixLength = 7;
+
+// Whether the device behind `path` is a terminal: a serial port, a console
+// or a pseudo-terminal. Found without opening it (opening a serial port may
+// reset what hangs on it).
+bool isTerminalDevice(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const unsigned maj = major(st.st_rdev), min = minor(st.st_rdev);
+    if (maj >= 136 && maj <= 143) // pseudo-terminals
+        return true;
+    const QString subsystem =
+        QFileInfo(QString("/sys/dev/char/%1:%2/subsystem").arg(maj).arg(min)).symLinkTarget();
+    return subsystem.endsWith("/tty");
+}
+
+} // namespace
+
+OutputFile::OutputFile(const QString &path, Content content)
     : path(path), kind(path == "-"           ? Kind::StandardOutput
                        : isSpecialFile(path) ? Kind::Special
                                              : Kind::Plain),
-      file(path)
+      content(content), file(path)
 {
 }
 
 bool OutputFile::open(QString *error)
 {
+    // Bytes for a file do not belong on a terminal: on a serial port they
+    // would reach the device as commands.
+    if (kind == Kind::Special && isTerminalDevice(path)) {
+        *error = cannotWrite(path, "a terminal or serial port, not a file; \"-\" writes to standard output");
+        return false;
+    }
+    if (kind == Kind::StandardOutput && content == Content::Binary && ::isatty(STDOUT_FILENO) == 1) {
+        *error = cannotWrite("standard output", "a terminal; binary output goes to a file or a pipe");
+        return false;
+    }
     if (kind != Kind::Plain || file.open(QIODevice::WriteOnly))
         return true;
-    *error = cannotWrite(path, file.errorString());
+    // The new file is made under a temporary name, the given one with a
+    // suffix of 7 characters; the system says only "Unknown error" when that
+    // name is too long.
+    const int nameBytes = int(QFile::encodeName(QFileInfo(path).fileName()).size());
+    if (nameBytes + kTemporarySuffixLength > NAME_MAX)
+        *error = cannotWrite(path, QString("its name is %1 bytes long; at most %2 can be written")
+                                       .arg(nameBytes)
+                                       .arg(NAME_MAX - kTemporarySuffixLength));
+    else
+        *error = cannotWrite(path, file.errorString());
     return false;
 }
 
@@ -136,8 +194,9 @@ bool OutputFile::write(const QByteArray &bytes, QString *error)
     return false;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
+                         OutputFile::Content content)
 {
-    OutputFile out(path);
+    OutputFile out(path, content);
     return out.open(error) && out.write(bytes, error);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/settingsfile_strict.h"
 #include "model/txsettings.h"
 
 // Where the settings of a SOURCE argument came from, and what came with them.
@@ -23,19 +24,25 @@ struct LoadedSource {
 // is no file here but a port (/dev/NAME or a port the system lists).
 bool isPortArgument(const QString &source);
 
-// Loads a SOURCE (see loadSource in cli/cli.h) with what came with it.
-bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error);
+// Loads a SOURCE (see loadSource in cli/cli.h) with what came with it; "-"
+// is standard input. `mirrors` says what a settings file's stale D/R edit
+// mirrors do.
+bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QString *error,
+                    StaleEditMirrors mirrors = StaleEditMirrors::Note);
 
 // Where a command's result goes. A plain file is replaced in one step (a
 // temporary file renamed into place), so it is either the old one or the
 // complete new one. A pipe or a device (/dev/stdout) is written into, never
 // replaced by a plain file; "-" is standard output. open() finds a bad place
 // before the work starts; write() puts the result there. Errors are one line
-// naming the place.
+// naming the place. A terminal device is refused (a serial port would take
+// the bytes as commands), and so is binary content for standard output on
+// a terminal.
 class OutputFile
 {
 public:
-    explicit OutputFile(const QString &path);
+    enum class Content { Text, Binary };
+    explicit OutputFile(const QString &path, Content content = Content::Text);
     bool open(QString *error);
     bool write(const QByteArray &bytes, QString *error);
 
@@ -43,8 +50,10 @@ private:
     enum class Kind { StandardOutput, Special, Plain };
     QString path;
     Kind kind;
+    Content content;
     QSaveFile file;
 };
 
 // OutputFile's open() and write() in one.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
+                         OutputFile::Content content = OutputFile::Content::Text);

@@ -22,9 +22,10 @@ std::vector<CliCommand> allCommands()
     return all;
 }
 
-void printUsage(FILE *to)
+QString usageText()
 {
-    QTextStream out(to);
+    QString text;
+    QTextStream out(&text);
     out << "Usage: txctl COMMAND [OPTIONS] [ARGUMENTS]\n"
            "The 8-channel transmitter from the command line.\n\n"
            "Commands:\n";
@@ -33,12 +34,19 @@ void printUsage(FILE *to)
                    .arg(QString::fromLatin1(c.synopsis), -28)
                    .arg(QString::fromLatin1(c.summary));
     out << "\nOptions:\n"
-           "  -h, --help     Show this help (txctl COMMAND --help for one command).\n"
-           "  -v, --version  Show the version.\n\n"
+           "  -h, --help     Show this help (txctl help COMMAND for one command).\n"
+           "  -v, --version  Show the version.\n"
+           "  -q, --quiet    Print no progress on standard error (before or after COMMAND).\n"
+           "  --             Ends the options: what follows is an argument (a file named -a.txt).\n\n"
            "PORT is a device path (/dev/ttyUSB0, or the pseudo-terminal txsim prints) or a\n"
            "port name (ttyUSB0). SOURCE is a settings file, a JSON file made by export, or\n"
-           "a PORT. Exit status: 0 success, 1 a difference was found, 2 an error, 130\n"
-           "interrupted (143 by SIGTERM, 129 by SIGHUP).\n";
+           "a PORT; \"-\" is standard input.\n\n"
+           "Exit status: 0 done; 1 a difference (diff, write --verify, a value read that a\n"
+           "settings file cannot hold) or a declined reset; 2 an error (its message says\n"
+           "whether anything was sent or written); 130 interrupted (143 by SIGTERM, 129 by\n"
+           "SIGHUP).\n";
+    out.flush();
+    return text;
 }
 
 // Qt warns on standard error when it paints without a session's runtime
@@ -97,7 +105,11 @@ int main(int argc, char *argv[])
 {
     // The sheet paints a PDF, which needs fonts and so a GUI application; it
     // needs no screen, so over ssh and in scripts it runs offscreen.
-    const bool paints = argc > 1 && std::strcmp(argv[1], "sheet") == 0;
+    int command = 1;
+    while (command < argc &&
+           (std::strcmp(argv[command], "-q") == 0 || std::strcmp(argv[command], "--quiet") == 0))
+        ++command;
+    const bool paints = command < argc && std::strcmp(argv[command], "sheet") == 0;
     if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (paints)
@@ -107,22 +119,33 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName("txctl");
     QCoreApplication::setApplicationVersion(QStringLiteral(TX_VERSION));
 
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args = QCoreApplication::arguments();
+    // -q may come before the command too.
+    bool quiet = false;
+    while (args.size() > 1 && (args.at(1) == "-q" || args.at(1) == "--quiet")) {
+        args.removeAt(1);
+        quiet = true;
+    }
     if (args.size() < 2) {
-        printUsage(stderr);
+        std::fputs(qPrintable(usageText()), stderr);
         return kExitError;
     }
     const QString first = args.at(1);
-    if (first == "-h" || first == "--help" || first == "help") {
-        printUsage(stdout);
-        return kExitOk;
+    // "txctl help COMMAND" is "txctl COMMAND --help".
+    if (first == "help" && args.size() > 2) {
+        args = QStringList{args.at(0), args.at(2), "--help"};
+    } else if (first == "-h" || first == "--help" || first == "help") {
+        return printOut(usageText().toLocal8Bit()) ? kExitOk : kExitError;
+    } else if (first == "-v" || first == "--version") {
+        return printOut(QString("txctl %1\n").arg(TX_VERSION).toLocal8Bit()) ? kExitOk : kExitError;
     }
-    if (first == "-v" || first == "--version") {
-        std::printf("txctl %s\n", TX_VERSION);
-        return kExitOk;
-    }
+    QStringList commandArgs = args.mid(1);
+    if (quiet)
+        commandArgs.insert(1, "--quiet");
     for (const CliCommand &c : allCommands())
-        if (first == QLatin1String(c.name))
-            return c.run(args.mid(1));
+        if (args.at(1) == QLatin1String(c.name))
+            return c.run(commandArgs);
+    if (args.at(1) != first) // help for a command that does not exist
+        return failWith(QString("help: unknown command \"%1\" (txctl --help lists them)").arg(args.at(1)));
     return failWith(QString("unknown command \"%1\" (txctl --help lists them)").arg(first));
 }

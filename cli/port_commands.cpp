@@ -5,11 +5,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/waitms.h"
@@ -28,6 +31,8 @@ namespace {
 
 // How long a read waits for all frames, unless --timeout says otherwise.
 constexpr int kDefaultTimeoutS = 5;
+// How long write and reset wait to hear the transmitter before they send.
+constexpr int kHeardWithinMs = 2000;
 // The refresh of monitor, as the window's display refresh.
 constexpr int kMonitorRefreshMs = 100;
 // The longest recording monitor takes: a year.
@@ -36,6 +41,21 @@ constexpr int kMonitorMaxSeconds = 366 * 24 * 3600;
 bool isTerminal(int fd)
 {
     return ::isatty(fd) == 1;
+}
+
+// Writes all of `bytes` to `fd`; false (errno set) when that failed.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 // A progress line that updates in place on a terminal; elsewhere only the
@@ -147,17 +167,36 @@ QString interruptedWriteNote(int sent, int total)
 }
 
 // Opens `port` and sends the write sequence for `s` after the window's button
-// lock, as its WRITE and RESET do. Returns -1 when every step went out (the
-// link still open), otherwise the exit status with the reason reported.
+// lock, as its WRITE and RESET do, once the transmitter has been heard: it
+// streams live frames whenever its port is open, so silence means nobody is
+// there (switched off, the wrong port) and nothing is sent. Returns -1 when
+// every step went out (the link still open), otherwise the exit status with
+// the reason reported.
 int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet)
 {
     installInterruptHandler();
     QString error;
     if (!link.open(port, &error))
         return failWith(error);
-    waitMs(kButtonLockMs);
+    QElapsedTimer clock;
+    clock.start();
+    const bool heard = waitUntil(
+        [&] { return link.deviceLost() || (link.chunksReceived() > 0 && clock.elapsed() >= kButtonLockMs); },
+        clock, kHeardWithinMs);
     if (interruptRequested())
         return interrupted(link, "nothing sent");
+    if (link.deviceLost())
+        return failWith(QString("%1: the device went away; nothing sent").arg(link.path()));
+    if (!heard) {
+        link.close();
+        return failWith(QString("%1: no answer from the transmitter within %2 s (is it switched on?); "
+                                "nothing sent")
+                            .arg(link.path())
+                            .arg(kHeardWithinMs / 1000));
+    }
+    // The transmitter must not be left with half a write: a signal waits
+    // until the write and the report on it are done.
+    InterruptHold hold;
     const int sent = sendWrite(link, s, quiet);
     const int total = int(writeSequence(SettingsLines{}).size());
     if (interruptRequested())
@@ -166,6 +205,30 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
         return failWith(
             QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
     return -1;
+}
+
+// One line per setting of `s` that a settings line cannot carry as it is:
+// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
+// `then` with what the line gets ("saved 23.9 V").
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)
+{
+    QStringList out;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        const int v = settingValue(info, s);
+        if (info.carrier == SettingCarrier::FramesOnly || settingFitsLine(info, v))
+            continue;
+        int lo = 0, hi = 0;
+        settingLineRange(info, &lo, &hi);
+        const int bound = v > hi ? hi : lo;
+        const QString path = info.path();
+        QString line = QString("%1%2%3 holds %4, a settings file can hold %5 %6")
+                           .arg(path, path.endsWith(':') ? " " : ": ", holder, settingValueText(info, v),
+                                v > hi ? "at most" : "at least", settingValueText(info, bound));
+        if (!then.isEmpty())
+            line += QString("; %1 %2").arg(then, settingValueText(info, bound));
+        out << line;
+    }
+    return out;
 }
 
 // ---- ports ----
@@ -223,7 +286,8 @@ int runRead(const QStringList &args)
         parser, args, "read PORT -o FILE",
         "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
         "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
-        "output).",
+        "output). A value the transmitter holds that a settings file cannot (an alarm above 23.9 V, a "
+        "mix master of 10) is named, the file gets the nearest it can hold, and the exit status is 1.",
         1);
     if (done >= 0)
         return done;
@@ -254,12 +318,18 @@ int runRead(const QStringList &args)
         return failWith(error + (out == "-" ? QString() : QString("; %1 not written").arg(out)));
 
     TxSettingsRecord s = link.settings;
+    // Values the transmitter accepts but a line's field widths do not: the
+    // file gets the nearest it can hold, and the run says so (exit status 1,
+    // a difference, as diff of the file and the port finds it).
+    const QStringList clipped = lineCarryProblems(s, "the transmitter", "saved");
     if (!file.write(settingsFileBytes(buildSettingsLines(s)), &error))
         return failWith(error);
+    for (const QString &line : clipped)
+        std::fprintf(stderr, "txctl: %s\n", qPrintable(line));
     progress(quiet, QString("saved %1 (transmitter version %2)")
                         .arg(out == "-" ? QString("to standard output") : out)
                         .arg(link.live.txVersion));
-    return kExitOk;
+    return clipped.isEmpty() ? kExitOk : kExitDiffers;
 }
 
 // ---- write ----
@@ -268,14 +338,16 @@ int runWrite(const QStringList &args)
 {
     QCommandLineParser parser;
     parser.addPositionalArgument("PORT", kPortArgumentHelp);
-    parser.addPositionalArgument("FILE", "The settings file (243 bytes, as SAVE or txctl read write it).");
+    parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
     parser.addOption({"verify", "Read the settings back afterwards and compare."});
     parser.addOption(kTimeoutOption);
     const int done = parseCommand(
-        parser, args, "write PORT FILE [--verify]",
-        "Writes a settings file to the transmitter on PORT, as the window's WRITE does after LOAD. A file "
-        "that does not load whole is refused and nothing is sent. --verify reads the settings back and "
-        "lists every setting that differs (exit status 1).",
+        parser, args, "write PORT SOURCE [--verify]",
+        "Writes the settings of SOURCE to the transmitter on PORT, as the window's WRITE does after LOAD: "
+        "a settings file is sent as LOAD takes it (a note says where that differs from its bytes). A "
+        "SOURCE that does not load whole, or holds a value a settings line cannot carry, is refused and "
+        "nothing is sent. --verify reads the settings back and lists every setting that differs (exit "
+        "status 1).",
         2);
     if (done >= 0)
         return done;
@@ -284,11 +356,31 @@ int runWrite(const QStringList &args)
     if (!timeoutMs(parser, args.value(0), &timeout))
         return kExitError;
 
-    TxSettingsRecord s;
+    // The port is looked at first: a SOURCE that is a port is read before
+    // anything goes out, and PORT and SOURCE given the wrong way round are
+    // told apart.
+    const QString port = parser.positionalArguments().at(0);
+    const QString path = portDevicePath(port);
+    struct stat st;
+    if (!port.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISCHR(st.st_mode))
+        return failWith(
+            QString("%1: not a port (txctl write PORT SOURCE: the port comes first); nothing sent")
+                .arg(port));
+    const QString problem = port.isEmpty() ? QString() : portAccessProblem(path);
+    if (!problem.isEmpty())
+        return failWith(QString("%1: %2; nothing sent").arg(path, problem));
+
+    LoadedSource source;
     QString error;
-    if (!loadSettingsFileStrict(parser.positionalArguments().at(1), StaleEditMirrors::Refuse, s, nullptr,
-                                &error))
+    if (!loadSourceFull(parser.positionalArguments().at(1), quiet, source, &error,
+                        StaleEditMirrors::Rederive))
         return failWith(error + "; nothing sent");
+    if (!source.note.isEmpty())
+        progress(quiet, source.note);
+    TxSettingsRecord s = source.settings;
+    const QStringList unfit = lineCarryProblems(s, source.name, QString());
+    if (!unfit.isEmpty())
+        return failWith(unfit.first() + "; nothing sent");
 
     PortLink link;
     const int failed = openAndWrite(link, parser.positionalArguments().at(0), s, quiet);
@@ -331,8 +423,10 @@ bool confirmOnTerminal(const QString &question)
     std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
     std::fflush(stderr);
     char answer[64] = {};
-    if (!std::fgets(answer, sizeof answer, stdin))
+    if (!std::fgets(answer, sizeof answer, stdin)) {
+        std::fprintf(stderr, "\n"); // end of input: the answer line was never ended
         return false;
+    }
     const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
     return a == "y" || a == "yes";
 }
@@ -359,8 +453,10 @@ int runReset(const QStringList &args)
         if (!isTerminal(STDIN_FILENO) || !isTerminal(STDERR_FILENO))
             return failWith("reset: no terminal to ask for confirmation; add --yes to reset without asking "
                             "(nothing sent)");
-        if (!confirmOnTerminal(QString("Reset the transmitter on %1 to the factory settings?").arg(path)))
-            return failWith("reset: not confirmed, nothing sent");
+        if (!confirmOnTerminal(QString("Reset the transmitter on %1 to the factory settings?").arg(path))) {
+            failWith("reset: not confirmed, nothing sent");
+            return kExitNotDone;
+        }
     }
 
     TxSettingsRecord s = startSettings();
@@ -430,8 +526,9 @@ int runMonitor(const QStringList &args)
     const int done = parseCommand(
         parser, args, "monitor PORT [--csv FILE] [--seconds N]",
         "Shows the eight servo outputs and the telemetry of the transmitter on PORT ten times a second, "
-        "until Ctrl-C or --seconds. --csv records one row per refresh. Without a terminal the rows go to "
-        "standard output (unless --csv is given).",
+        "until Ctrl-C or --seconds. --csv records one row per refresh (\"-\": on standard "
+        "output); an earlier recording is replaced once the first row is in. Without a terminal the rows "
+        "go to standard output (unless --csv is given).",
         1);
     if (done >= 0)
         return done;
@@ -452,20 +549,55 @@ int runMonitor(const QStringList &args)
         endMs = qint64(n * 1000 + 0.5);
     }
 
-    QFile csv(parser.value("csv"));
+    // --csv: "-" is standard output; a pipe or a device (a FIFO, /dev/null)
+    // is written into; a file gets the new recording under a temporary name
+    // beside it, which replaces it once the first row is in, so a run that
+    // records nothing leaves an earlier recording as it was. Rows are written
+    // one by one: a killed run keeps every row so far.
     const bool toCsv = parser.isSet("csv");
-    if (toCsv && csv.fileName().isEmpty())
+    const QString csvName = parser.value("csv");
+    if (toCsv && csvName.isEmpty())
         return failWith("monitor: --csv wants a file name");
-    // Opened before the port, so a bad place to write is known first, but
-    // emptied only once the port is open: a run that cannot start leaves an
-    // earlier recording as it was (and makes no new file).
-    const bool csvExisted = toCsv && csv.exists();
-    if (toCsv && !csv.open(QIODevice::WriteOnly | QIODevice::Append))
-        return failWith(cannotWrite(csv.fileName(), csv.errorString()));
-    const bool screen = isTerminal(STDOUT_FILENO);
+    const bool csvToStdout = toCsv && csvName == "-";
+    QString csvTemporary; // until the first row
+    int csvFd = csvToStdout ? STDOUT_FILENO : -1;
+    auto dropTemporary = [&] {
+        if (!csvTemporary.isEmpty())
+            ::unlink(QFile::encodeName(csvTemporary).constData());
+        csvTemporary.clear();
+    };
+    if (toCsv && !csvToStdout) {
+        if (QFileInfo(csvName).isDir())
+            return failWith(cannotWrite(csvName, "a folder"));
+        if (isSpecialFile(csvName)) {
+            csvFd = ::open(QFile::encodeName(csvName).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (csvFd >= 0 && ::isatty(csvFd) == 1) {
+                ::close(csvFd);
+                csvFd = -1;
+                return failWith(cannotWrite(csvName, "a terminal or serial port, not a file"));
+            }
+        } else {
+            QByteArray name = QFile::encodeName(csvName) + ".XXXXXX";
+            csvFd = ::mkstemp(name.data());
+            if (csvFd >= 0) {
+                csvTemporary = QFile::decodeName(name);
+                // The mode a new file gets, or the one the old recording had.
+                struct stat old;
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                const mode_t mode = ::stat(QFile::encodeName(csvName).constData(), &old) == 0
+                                        ? (old.st_mode & 07777)
+                                        : (0666 & ~mask);
+                ::fchmod(csvFd, mode);
+            }
+        }
+        if (csvFd < 0)
+            return failWith(cannotWrite(csvName, qt_error_string(errno)));
+    }
+    const bool screen = isTerminal(STDOUT_FILENO) && !csvToStdout;
     const bool rowsToStdout = !screen && !toCsv;
     bool readerGone = false;
-    bool csvFailed = false;
+    QString csvFailure;
     QString stdoutFailure;
     // A reader that went away (txctl monitor | head) ends the run quietly;
     // anything else (a full disk) is an error.
@@ -476,27 +608,42 @@ int runMonitor(const QStringList &args)
             stdoutFailure = cannotWrite("standard output", qt_error_string(errno));
     };
     auto emitRow = [&](const QString &row) {
-        if (toCsv) {
+        if (toCsv && csvFailure.isEmpty() && !readerGone) {
             const QByteArray bytes = row.toLatin1() + '\n';
-            // Row by row: a killed run keeps every row so far.
-            if (csv.write(bytes) != bytes.size() || !csv.flush())
-                csvFailed = true;
+            if (!writeAll(csvFd, bytes)) {
+                if (errno == EPIPE)
+                    readerGone = true;
+                else
+                    csvFailure = cannotWrite(csvToStdout ? QString("standard output") : csvName,
+                                             qt_error_string(errno));
+            }
         }
         if (rowsToStdout && (std::printf("%s\n", qPrintable(row)) < 0 || std::fflush(stdout) != 0))
             noteStdoutFailure();
+    };
+    // The new recording takes the old one's place with its first row.
+    auto putInPlace = [&] {
+        if (csvTemporary.isEmpty())
+            return;
+        if (::rename(QFile::encodeName(csvTemporary).constData(), QFile::encodeName(csvName).constData()) !=
+                0 &&
+            csvFailure.isEmpty())
+            csvFailure = cannotWrite(csvName, qt_error_string(errno));
+        dropTemporary();
+    };
+    auto closeCsv = [&] {
+        if (csvFd >= 0 && csvFd != STDOUT_FILENO)
+            ::close(csvFd);
+        csvFd = -1;
     };
 
     installInterruptHandler();
     PortLink link;
     QString error;
     if (!link.open(parser.positionalArguments().at(0), &error)) {
-        if (toCsv && !csvExisted)
-            csv.remove();
+        closeCsv();
+        dropTemporary();
         return failWith(error);
-    }
-    if (toCsv && csv.size() > 0 && !csv.resize(0)) {
-        link.close();
-        return failWith(cannotWrite(csv.fileName(), csv.errorString()));
     }
     emitRow(csvHeader());
 
@@ -538,8 +685,9 @@ int runMonitor(const QStringList &args)
         const double seconds = now / 1000.0;
         emitRow(csvRow(seconds, link.live));
         ++rows;
-        if (csvFailed) {
-            error = cannotWrite(csv.fileName(), csv.errorString());
+        putInPlace();
+        if (!csvFailure.isEmpty()) {
+            error = csvFailure;
             status = kExitError;
             loop.quit();
             return;
@@ -574,16 +722,16 @@ int runMonitor(const QStringList &args)
         loop.exec();
     refresh.stop();
     link.close();
-    if (toCsv)
-        csv.close();
+    closeCsv();
+    dropTemporary(); // nothing recorded: the earlier recording stays
     if (status == kExitInterrupted) {
         std::fprintf(stderr, "txctl: interrupted\n");
         return interruptExitStatus();
     }
     if (status == kExitError)
         return failWith(error);
-    if (toCsv)
-        progress(quiet, QString("recorded %1 rows in %2").arg(rows).arg(csv.fileName()));
+    if (toCsv && !csvToStdout)
+        progress(quiet, QString("recorded %1 rows in %2").arg(rows).arg(csvName));
     return kExitOk;
 }
 
@@ -594,7 +742,7 @@ const std::vector<CliCommand> &portCommands()
     static const std::vector<CliCommand> commands = {
         {"ports", "ports", "List the serial ports", runPorts},
         {"read", "read PORT -o FILE", "Read the transmitter's settings into a settings file", runRead},
-        {"write", "write PORT FILE [--verify]", "Write a settings file to the transmitter", runWrite},
+        {"write", "write PORT SOURCE [--verify]", "Write settings to the transmitter", runWrite},
         {"reset", "reset PORT [--yes]", "Reset the transmitter to the factory settings", runReset},
         {"monitor", "monitor PORT [--csv FILE]", "Show (and record) the live outputs and telemetry",
          runMonitor},

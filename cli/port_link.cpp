@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "app/waitms.h"
@@ -16,18 +19,69 @@
 #include "model/validation.h"
 
 const char kDialoutHint[] =
-    "add yourself to the dialout group: sudo usermod -aG dialout \"$USER\", then log in again";
+    "for a USB adapter, unplug it and plug it in again (the txconfig package's udev rule then gives "
+    "you access while you are logged in at this seat); otherwise add yourself to the dialout group: "
+    "sudo usermod -aG dialout \"$USER\", then log in again";
 
 namespace {
 
 int signalPair[2] = {-1, -1};
-int interrupts = 0;
-int firstSignal = 0;
+volatile sig_atomic_t interrupts = 0;
+volatile sig_atomic_t firstSignal = 0;
+// The open port's descriptor, for the last "DIS" when txctl has to end at
+// once; -1 when no port is open.
+volatile sig_atomic_t openPortFd = -1;
+// While above zero, an interrupt waits for the work in hand (a write
+// sequence, the closing of the port) instead of ending txctl.
+volatile sig_atomic_t holdDepth = 0;
+
+// How long txctl may take after a signal to end by itself before it is ended
+// (blocked on a pipe nobody reads, a FIFO nobody opens, a question).
+constexpr int kEndWithinMs = 1000;
+
+void armEndTimer(int ms)
+{
+    itimerval t = {};
+    t.it_value.tv_sec = ms / 1000;
+    t.it_value.tv_usec = (ms % 1000) * 1000;
+    ::setitimer(ITIMER_REAL, &t, nullptr);
+}
+
+void writeAll(int fd, const char *text, size_t n)
+{
+    while (n > 0) {
+        const ssize_t w = ::write(fd, text, n);
+        if (w <= 0)
+            return;
+        text += w;
+        n -= size_t(w);
+    }
+}
+
+// The signal was not acted on in time: say goodbye to the transmitter and
+// end (only async-signal-safe calls).
+void onEndTimer(int)
+{
+    if (holdDepth > 0) {
+        armEndTimer(100);
+        return;
+    }
+    if (openPortFd >= 0)
+        writeAll(openPortFd, "DIS", 3);
+    static const char message[] = "txctl: interrupted\n";
+    writeAll(STDERR_FILENO, message, sizeof message - 1);
+    ::_exit(128 + (firstSignal > 0 ? firstSignal : SIGINT));
+}
 
 void onSignal(int signal)
 {
-    const char c = char(signal);
     const int saved = errno;
+    if (interrupts == 0) {
+        firstSignal = signal;
+        armEndTimer(kEndWithinMs);
+    }
+    interrupts = interrupts + 1;
+    const char c = char(signal);
     ssize_t ignored = ::write(signalPair[1], &c, 1);
     (void)ignored;
     errno = saved;
@@ -60,24 +114,30 @@ void installInterruptHandler()
         return;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
         return;
+    // The handler counts; the socket only wakes the event loop up.
     auto *notifier = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buf[16];
-        const ssize_t n = ::read(signalPair[0], buf, sizeof buf);
-        if (n > 0 && interrupts == 0)
-            firstSignal = buf[0];
-        if (n > 0)
-            interrupts += int(n);
+        ssize_t ignored = ::read(signalPair[0], buf, sizeof buf);
+        (void)ignored;
     });
+    struct sigaction timer = {};
+    timer.sa_handler = onEndTimer;
+    sigemptyset(&timer.sa_mask);
+    ::sigaction(SIGALRM, &timer, nullptr);
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
     // The terminal gone (an ssh session dropped) must not cut a write short
-    // either.
-    ::sigaction(SIGHUP, &sa, nullptr);
+    // either. A signal ignored when txctl started (nohup, a background job)
+    // stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old = {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(signal, &sa, nullptr);
+    }
     // A reader that goes away (txctl monitor | head) shows up as a failed
     // write, so the port can still be closed properly.
     ::signal(SIGPIPE, SIG_IGN);
@@ -86,6 +146,16 @@ void installInterruptHandler()
 int interruptCount()
 {
     return interrupts;
+}
+
+InterruptHold::InterruptHold()
+{
+    holdDepth = holdDepth + 1;
+}
+
+InterruptHold::~InterruptHold()
+{
+    holdDepth = holdDepth - 1;
 }
 
 int interruptExitStatus()
@@ -143,7 +213,10 @@ bool PortLink::open(const QString &port, QString *error)
         *error = QString("%1: %2").arg(devicePath, problem);
         return false;
     }
-    serial.setPortName(devicePath);
+    // The lock goes by the device itself, not by the name given: the same
+    // port through a link (/dev/serial/by-id/..., txsim --link) is one port.
+    const QString device = QFileInfo(devicePath).canonicalFilePath();
+    serial.setPortName(device.isEmpty() ? devicePath : device);
     serial.setBaudRate(QSerialPort::Baud115200);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
@@ -175,6 +248,7 @@ bool PortLink::open(const QString &port, QString *error)
     serial.clear(); // nothing left over from before we came
     decoder.clear();
     lost = false;
+    openPortFd = int(serial.handle());
     send(kHelloWord);
     return true;
 }
@@ -211,16 +285,24 @@ void PortLink::close()
 {
     if (!serial.isOpen())
         return;
+    InterruptHold hold;
     if (!lost) {
         send(kByeWord);
         QElapsedTimer t;
         t.start();
-        while (serial.bytesToWrite() > 0 && t.elapsed() < kByeDrainMs)
-            serial.waitForBytesWritten(int(kByeDrainMs - t.elapsed()));
+        auto left = [&] { return kByeDrainMs - t.elapsed(); };
+        while (serial.bytesToWrite() > 0 && left() > 0)
+            serial.waitForBytesWritten(int(std::max<qint64>(1, left())));
         // Closing puts the line settings back as they were; "DIS" must have
-        // left the UART before that.
-        ::tcdrain(serial.handle());
+        // left the UART before that. tcdrain() would wait for ever on a line
+        // nobody reads, so the output queue is watched with a bound.
+        int queued = 0;
+        while (left() > 0 && ::ioctl(serial.handle(), TIOCOUTQ, &queued) == 0 && queued > 0) {
+            const timespec pause = {0, 2 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
     }
+    openPortFd = -1;
     serial.close();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <cctype>
 #include <sys/stat.h>
 #include <variant>
 #include <vector>
@@ -155,9 +156,24 @@ QStringList outOfRange(const TxSettingsRecord &asRead, const TxSettingsRecord &v
 
 } // namespace
 
-bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, StaleEditMirrors mirrors,
+bool loadSettingsBytesStrict(const QString &name, const QByteArray &fileBytesGiven, StaleEditMirrors mirrors,
                              TxSettingsRecord &out, QString *note, QString *error)
 {
+    // What an editor adds and the window's LOAD passes over: a byte-order
+    // mark before the lines, a line break (or anything else) after them.
+    QStringList ignored;
+    QByteArray bytes = fileBytesGiven;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+        ignored << "the byte-order mark before the S line (positions count after it)";
+    }
+    if (bytes.size() > kSettingsFileLength) {
+        const QByteArray rest = bytes.mid(kSettingsFileLength);
+        bytes.truncate(kSettingsFileLength);
+        ignored << (rest == "\n"     ? QString("the line break after the H line")
+                    : rest == "\r\n" ? QString("the line break (CR LF) after the H line")
+                                     : QString("%1 bytes after the H line").arg(rest.size()));
+    }
     if (bytes.size() != kSettingsFileLength) {
         *error = QString("%1: not a settings file: %2 bytes, a settings file has exactly %3")
                      .arg(name)
@@ -186,6 +202,24 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
         return false;
     }
 
+    // Text that is no hexadecimal number reads as 0, and validation would
+    // then report the value that 0 makes: name what stands there instead.
+    const std::vector<QString> fields = byteOwners(startSettings());
+    for (int i = 0; i < kSettingsFileLength; ++i) {
+        if (fields[size_t(i)].isEmpty() || std::isxdigit(uchar(bytes[i])))
+            continue;
+        int first = i, last = i;
+        while (first % kLineLength != 0 && fields[size_t(first - 1)] == fields[size_t(i)])
+            --first;
+        while ((last + 1) % kLineLength != 0 && fields[size_t(last + 1)] == fields[size_t(i)])
+            ++last;
+        *error = QString("%1: %2 (%3) is \"%4\", which is not a value as SAVE writes it (no hexadecimal "
+                         "number)")
+                     .arg(name, fields[size_t(i)], where(first, last),
+                          printable(bytes.mid(first, last - first + 1)));
+        return false;
+    }
+
     // What the window does after reading the lines.
     drDataSelect(st);
     const TxSettingsRecord asRead = st;
@@ -208,7 +242,7 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
         if (owners.empty())
             owners = byteOwners(st);
         const QString &owner = owners[size_t(i)];
-        if (owner == kMirrors && mirrors == StaleEditMirrors::Note) {
+        if (owner == kMirrors && mirrors != StaleEditMirrors::Refuse) {
             staleMirrors = true;
             continue;
         }
@@ -233,10 +267,19 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &bytes, Stale
                     .arg(name, owner, where(i, end), found, saved);
         return false;
     }
-    if (staleMirrors && note)
-        *note = QString("note: %1: %2%3 are not the rates of the selected D/R channel; they are derived, so "
-                        "export and import rewrite them")
-                    .arg(name, kMirrors, whereOwned(owners, kMirrors));
+    QStringList notes;
+    if (!ignored.isEmpty())
+        notes << QString("%1 ignored, as the window's LOAD ignores it").arg(ignored.join(" and "));
+    if (staleMirrors && mirrors == StaleEditMirrors::Rederive)
+        notes << QString("%1%2 are not the rates of the selected D/R channel; sent as the window sends them "
+                         "after LOAD, derived again")
+                     .arg(kMirrors, whereOwned(owners, kMirrors));
+    else if (staleMirrors)
+        notes << QString("%1%2 are not the rates of the selected D/R channel; they are derived, so export "
+                         "and import rewrite them")
+                     .arg(kMirrors, whereOwned(owners, kMirrors));
+    if (note && !notes.isEmpty())
+        *note = QString("note: %1: %2").arg(name, notes.join("; "));
     out = st;
     return true;
 }

@@ -31,8 +31,12 @@ int runSheet(const QStringList &args)
     if (size.compare("A4", Qt::CaseInsensitive) != 0 && size.compare("Letter", Qt::CaseInsensitive) != 0)
         return failWith(QString("sheet: unknown paper size \"%1\" (A4 or Letter)").arg(size));
     const bool quiet = parser.isSet("quiet");
-    LoadedSource source;
+    // A bad place to write is found before a port is read.
+    OutputFile out(parser.value(output), OutputFile::Content::Binary);
     QString error;
+    if (!out.open(&error))
+        return failWith(error);
+    LoadedSource source;
     if (!loadSourceFull(parser.positionalArguments().at(0), quiet, source, &error))
         return failWith(error);
     if (!source.note.isEmpty())
@@ -46,7 +50,7 @@ int runSheet(const QStringList &args)
     heading.program = QString("txctl %1").arg(TX_VERSION);
     const SheetDocument doc = layoutSheet(source.settings, heading);
     const QByteArray pdf = renderSheetPdf(doc, size, "Transmitter settings: " + heading.source);
-    if (!writeFileAtomically(parser.value(output), pdf, &error))
+    if (!out.write(pdf, &error))
         return failWith(error);
     progress(quiet, QString("%1: %2 page(s)").arg(parser.value(output)).arg(doc.pages.size()));
     return kExitOk;

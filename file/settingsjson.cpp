@@ -186,19 +186,6 @@ QString repeatedKey(const QByteArray &json)
     return QString();
 }
 
-// Loads the three lines of s back as the window's loader would.
-TxSettingsRecord throughFile(const TxSettingsRecord &s)
-{
-    TxSettingsRecord copy = s;
-    const SettingsLines lines = buildSettingsLines(copy);
-    TxSettingsRecord back = startSettings();
-    QuietDebugLog quiet;
-    loadSettingsText(QString::fromLatin1(lines.s + lines.g + lines.h), back);
-    drDataSelect(back);
-    validateSettings(back);
-    return back;
-}
-
 } // namespace
 
 QByteArray settingsToJson(const TxSettingsRecord &s)
@@ -207,7 +194,14 @@ QByteArray settingsToJson(const TxSettingsRecord &s)
     out += "  \"format\": " + quoted(kSettingsJsonFormat) + ",\n";
     out += "  \"version\": " + QByteArray::number(kSettingsJsonVersion) + ",\n";
     out += "  \"settings\": {\n";
-    const std::vector<SettingInfo> &all = settingsCatalogue();
+    // The D/R edit copy stands after the D/R switch, as in the window, where
+    // it is data of its own.
+    std::vector<SettingInfo> all;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        all.push_back(info);
+        if (info.key == "advance1.dr.sw" && drEditCopyIsData(s))
+            all.insert(all.end(), drEditCopyRows().begin(), drEditCopyRows().end());
+    }
     for (size_t i = 0; i < all.size(); ++i) {
         out += "    " + quoted(all[i].key) + ": " + jsonValue(all[i], settingValue(all[i], s));
         out += i + 1 < all.size() ? ",\n" : "\n";
@@ -221,6 +215,9 @@ TxSettingsRecord catalogueValuesOnly(const TxSettingsRecord &s)
     TxSettingsRecord out = startSettings();
     for (const SettingInfo &info : settingsCatalogue())
         setSettingValue(info, out, settingValue(info, s));
+    if (drEditCopyIsData(s))
+        for (const SettingInfo &info : drEditCopyRows())
+            setSettingValue(info, out, settingValue(info, s));
     drDataSelect(out);
     return out;
 }
@@ -265,8 +262,14 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
         return false;
     }
     const QJsonObject settings = top.value("settings").toObject();
+    auto editCopyRow = [](const QString &key) -> const SettingInfo * {
+        for (const SettingInfo &info : drEditCopyRows())
+            if (info.key == key)
+                return &info;
+        return nullptr;
+    };
     for (const QString &key : settings.keys())
-        if (!findSetting(key)) {
+        if (!findSetting(key) && !editCopyRow(key)) {
             *error = QString("unknown key %1").arg(quotedText(key));
             return false;
         }
@@ -284,6 +287,23 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
         }
         setSettingValue(info, s, value);
     }
+    for (const SettingInfo &info : drEditCopyRows()) {
+        if (!settings.contains(info.key))
+            continue;
+        if (!drEditCopyIsData(s)) {
+            *error = QString("\"%1\": the D/R copy of the selected channel's rates is derived from them "
+                             "while \"advance1.dr.ch\" is CH1..CH4; leave it out")
+                         .arg(info.key);
+            return false;
+        }
+        int value = 0;
+        QString why;
+        if (!readValue(info, settings.value(info.key), &value, &why)) {
+            *error = QString("\"%1\": %2").arg(info.key, why);
+            return false;
+        }
+        setSettingValue(info, s, value);
+    }
     drDataSelect(s);
     out = s;
     return true;
@@ -291,21 +311,12 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
 
 QString settingsFileProblem(const TxSettingsRecord &s)
 {
-    const TxSettingsRecord back = throughFile(s);
     for (const SettingInfo &info : settingsCatalogue()) {
         const int want = settingValue(info, s);
-        if (settingValue(info, back) == want)
+        if (settingFitsLine(info, want))
             continue;
-        // The values of the valid range that come back whole.
-        int lo = info.upper + 1, hi = info.lower - 1;
-        TxSettingsRecord probe = s;
-        for (int v = info.lower; v <= info.upper; ++v) {
-            setSettingValue(info, probe, v);
-            if (settingValue(info, throughFile(probe)) == v) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
-        }
+        int lo = 0, hi = 0;
+        settingLineRange(info, &lo, &hi);
         return QString("\"%1\" (%2): a settings file cannot hold %3; it holds %4..%5")
             .arg(info.key, info.path(), settingValueText(info, want), settingValueWord(info, lo),
                  settingValueText(info, hi));

@@ -23,8 +23,9 @@ using LineRef = int &(*)(TxSettingsRecord &);
 struct LineField {
     LineRef ref; // nullptr for fixed text
     Enc enc;
-    int k;           // the offset of X fields
-    const char *lit; // the text of Lit fields
+    int k;            // the offset of X fields
+    const char *lit;  // the text of Lit fields
+    int lower, upper; // the values the field can carry in its width
 };
 
 struct LineLayout {
@@ -34,10 +35,12 @@ struct LineLayout {
 
 // clang-format off
 #define R(member) [](TxSettingsRecord &s) -> int & { return s.member; }
-#define D(member) {R(member), Enc::D, 0, nullptr}
-#define X(member, k) {R(member), Enc::X, k, nullptr}
-#define D3(member) {R(member), Enc::D3, 0, nullptr}
-#define LIT(text) {nullptr, Enc::Lit, 0, text}
+// One decimal digit 0..9; two hexadecimal digits 0x10..0xFF for value + k;
+// three decimal digits 0..999.
+#define D(member) {R(member), Enc::D, 0, nullptr, 0, 9}
+#define X(member, k) {R(member), Enc::X, k, nullptr, 0x10 - (k), 0xFF - (k)}
+#define D3(member) {R(member), Enc::D3, 0, nullptr, 0, 999}
+#define LIT(text) {nullptr, Enc::Lit, 0, text, 0, 0}
 #define D8(arr) D(arr[0]), D(arr[1]), D(arr[2]), D(arr[3]), D(arr[4]), D(arr[5]), D(arr[6]), D(arr[7])
 #define X4(arr, k) X(arr[0], k), X(arr[1], k), X(arr[2], k), X(arr[3], k)
 #define X8(arr, k) X4(arr, k), X(arr[4], k), X(arr[5], k), X(arr[6], k), X(arr[7], k)
@@ -163,21 +166,23 @@ int widthOf(const LineField &f)
 const char kHex[] = "0123456789ABCDEF";
 
 // A field's value, clamped to what its encoding can carry so that it always
-// takes exactly its width: D 0..9, X value + k in 16..255, D3 0..999.
+// takes exactly its width.
 void appendField(QByteArray &out, const LineField &f, int value)
 {
+    if (f.enc != Enc::Lit)
+        value = std::clamp(value, f.lower, f.upper);
     switch (f.enc) {
     case Enc::D:
-        out += char('0' + std::clamp(value, 0, 9));
+        out += char('0' + value);
         break;
     case Enc::X: {
-        const long long v = std::clamp<long long>(static_cast<long long>(value) + f.k, 16, 255);
+        const int v = value + f.k;
         out += kHex[v >> 4];
         out += kHex[v & 0xF];
         break;
     }
     case Enc::D3: {
-        const int v = std::clamp(value, 0, 999);
+        const int v = value;
         out += char('0' + v / 100 % 10);
         out += char('0' + v / 10 % 10);
         out += char('0' + v % 10);
@@ -216,6 +221,19 @@ void setRawAlarms(LineKind kind, TxSettingsRecord &s)
         s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
         s.extAlarmRaw = toTenths(s.extAlarmVolt);
     }
+}
+
+bool lineFieldRange(const TxSettingsRecord &s, const int &member, int *lower, int *upper)
+{
+    TxSettingsRecord &record = const_cast<TxSettingsRecord &>(s); // the refs only point
+    for (LineKind kind : {LineKind::S, LineKind::G, LineKind::H})
+        for (const LineField &f : layoutOf(kind).head)
+            if (f.ref && &f.ref(record) == &member) {
+                *lower = f.lower;
+                *upper = f.upper;
+                return true;
+            }
+    return false;
 }
 
 QByteArray buildLine(LineKind kind, const TxSettingsRecord &s)

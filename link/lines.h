@@ -26,6 +26,11 @@ void setRawAlarms(LineKind kind, TxSettingsRecord &s);
 // Does not change s (the raw alarm fields are the caller's business).
 QByteArray buildLine(LineKind kind, const TxSettingsRecord &s);
 
+// The values the line field of `member` (a field of `s`) can carry in its
+// width, from the layout: a digit 0..9, two hexadecimal digits 0x10..0xFF for
+// value + k, three digits 0..999. False when no line carries the field.
+bool lineFieldRange(const TxSettingsRecord &s, const int &member, int *lower, int *upper);
+
 // Reads every field of a line into s, in layout order, inverting the
 // encodings (base-16 parse, invalid text reads as 0, offsets taken off, the
 // three-digit field digit by digit, volts following their tenths). `line`

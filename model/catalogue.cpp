@@ -1,6 +1,7 @@
 #include "model/catalogue.h"
 
 #include <QHash>
+#include <algorithm>
 #include <stdexcept>
 
 #include "link/lines.h"
@@ -211,17 +212,38 @@ const Catalogue &catalogue()
     return c;
 }
 
+// The D/R group's UP: and DOWN: boxes, which show the G line's copy of the
+// selected channel's rates.
+Catalogue buildEditCopy()
+{
+    Builder b;
+    b.page("advance1", "ADVANCE1");
+    b.group("dr", "D/R");
+    b.integer("up", "UP:", "drUpEdit", "%", SettingCarrier::LinesOnly);
+    b.integer("down", "DOWN:", "drDownEdit", "%", SettingCarrier::LinesOnly);
+    return b.c;
+}
+
+const Catalogue &editCopyCatalogue()
+{
+    static const Catalogue c = buildEditCopy();
+    return c;
+}
+
 // The access of a row; info may be a copy of a catalogue row.
 const Access &accessOf(const SettingInfo &info)
 {
-    const Catalogue &c = catalogue();
-    const std::ptrdiff_t i = &info - c.rows.data();
-    if (i >= 0 && i < std::ptrdiff_t(c.rows.size()))
-        return c.access[size_t(i)];
-    const int at = c.byKey.value(info.key, -1);
-    if (at < 0)
-        throw std::logic_error("settings catalogue: unknown key " + info.key.toStdString());
-    return c.access[size_t(at)];
+    for (const Catalogue *c : {&catalogue(), &editCopyCatalogue()}) {
+        const std::ptrdiff_t i = &info - c->rows.data();
+        if (i >= 0 && i < std::ptrdiff_t(c->rows.size()))
+            return c->access[size_t(i)];
+    }
+    for (const Catalogue *c : {&catalogue(), &editCopyCatalogue()}) {
+        const int at = c->byKey.value(info.key, -1);
+        if (at >= 0)
+            return c->access[size_t(at)];
+    }
+    throw std::logic_error("settings catalogue: unknown key " + info.key.toStdString());
 }
 
 QString tenthsText(int tenths)
@@ -334,7 +356,46 @@ QStringList settingDifferences(const TxSettingsRecord &a, const TxSettingsRecord
         const QString colon = path.endsWith(':') ? " " : ": ";
         out << path + colon + settingValueText(info, va) + " -> " + settingValueText(info, vb);
     }
+    // The D/R edit copy, where it is not derived on either side (no frame
+    // carries it).
+    if (!bothWaysOnly && (drEditCopyIsData(a) || drEditCopyIsData(b)))
+        for (const SettingInfo &info : drEditCopyRows()) {
+            const int va = settingValue(info, a), vb = settingValue(info, b);
+            if (va != vb)
+                out << info.path() + " " + settingValueText(info, va) + " -> " + settingValueText(info, vb);
+        }
     return out;
+}
+
+void settingLineRange(const SettingInfo &info, int *lower, int *upper)
+{
+    *lower = info.lower;
+    *upper = info.upper;
+    if (info.carrier == SettingCarrier::FramesOnly)
+        return;
+    TxSettingsRecord probe{};
+    int lo = 0, hi = 0;
+    if (lineFieldRange(probe, accessOf(info).rule->field(probe), &lo, &hi)) {
+        *lower = std::max(*lower, lo);
+        *upper = std::min(*upper, hi);
+    }
+}
+
+bool settingFitsLine(const SettingInfo &info, int value)
+{
+    int lower = 0, upper = 0;
+    settingLineRange(info, &lower, &upper);
+    return value >= lower && value <= upper;
+}
+
+bool drEditCopyIsData(const TxSettingsRecord &s)
+{
+    return s.drCh < 0 || s.drCh > 3;
+}
+
+const std::vector<SettingInfo> &drEditCopyRows()
+{
+    return editCopyCatalogue().rows;
 }
 
 QStringList settingRuleNames(const SettingInfo &info)

@@ -63,6 +63,26 @@ QString settingRangeText(const SettingInfo &info);
 // Whether value lies in the setting's valid range.
 bool settingAccepts(const SettingInfo &info, int value);
 
+// The values of the valid range that a settings line (and so a settings
+// file) can carry, from the line layout's field widths: the TX and RX alarms
+// end at 23.9 V, the EXT alarm at 99.9 V, mix masters and slaves at 9.
+void settingLineRange(const SettingInfo &info, int *lower, int *upper);
+// Whether a settings line can carry `value` of the setting as it is. The one
+// answer for read, write, import and diff.
+bool settingFitsLine(const SettingInfo &info, int value);
+
+// The G line carries the UP and DOWN rates of the selected D/R channel a
+// second time (the D/R group's UP: and DOWN: boxes). While the D/R channel is
+// CH1..CH4 the copy is derived from that channel's rates; with any other
+// channel (4 is valid) the window keeps the copy as loaded and sends it
+// again, so it is data of its own.
+bool drEditCopyIsData(const TxSettingsRecord &s);
+// Its two rows (ADVANCE1 / D/R / UP: and DOWN:, keys advance1.dr.up and
+// advance1.dr.down); not in settingsCatalogue(). settingValue and the other
+// functions above take them. settingDifferences compares them where the copy
+// is data on either side (not with bothWaysOnly: no frame carries it).
+const std::vector<SettingInfo> &drEditCopyRows();
+
 // The names of validation's rules (model/validation.h) that a row stands for:
 // one name, or for Volts the tenths rule and the volts rule.
 QStringList settingRuleNames(const SettingInfo &info);

@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -50,6 +51,11 @@ int main(int argc, char *argv[])
                                       "check after writing has something to find.");
     parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt, alterOpt});
     parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "txsim: unexpected argument \"%s\" (txsim --help)\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return 2;
+    }
 
     bool ok = false;
     const double rate = parser.value(rateOpt).toDouble(&ok);
@@ -72,7 +78,17 @@ int main(int argc, char *argv[])
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {
-        QFile::remove(link); // only ever a link made by an earlier run
+        // Only a link an earlier txsim left (one to a pseudo-terminal) is
+        // replaced; anything else there is somebody's file.
+        const QFileInfo there(link);
+        if (there.exists() || there.isSymLink()) {
+            if (!there.isSymLink() || !there.symLinkTarget().startsWith("/dev/pts/")) {
+                std::fprintf(stderr, "txsim: %s exists and is not a link to a port; choose another --link\n",
+                             qPrintable(link));
+                return 2;
+            }
+            QFile::remove(link);
+        }
         if (!QFile::link(tx.slavePath(), link)) {
             std::fprintf(stderr, "txsim: cannot make the link %s\n", qPrintable(link));
             return 1;
@@ -91,7 +107,7 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     const int rc = app.exec();
-    if (!link.isEmpty())
+    if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == tx.slavePath())
         QFile::remove(link);
     return rc;
 }

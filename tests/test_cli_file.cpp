@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "file/settingsjson.h"
+#include "link/lines.h"
 #include "link/sequences.h"
 #include "model/catalogue.h"
 #include "support/programs.h"
@@ -26,6 +27,7 @@ private slots:
     void badSettingsFiles_data();
     void badSettingsFiles();
     void mirrorsAreANote();
+    void theDrCopyOfChannel4IsData();
     void importWritesNothingOnError_data();
     void importWritesNothingOnError();
     void writeFailureKeepsTheOldFile_data();
@@ -123,6 +125,8 @@ void TestCliFile::diff()
     const ProgramRun piped = runProgram(TXCTL_PATH, {"diff", factoryFile, "/dev/stdin"}, fromStdin);
     QCOMPARE(piped.status, 1);
     QCOMPARE(piped.out, differ.out);
+    const ProgramRun dash = runProgram(TXCTL_PATH, {"diff", factoryFile, "-"}, fromStdin);
+    QCOMPARE(dash.out, differ.out);
     const Run missing = txctl({"diff", factoryFile, path("nothing.txt")});
     QCOMPARE(missing.status, 2);
     QCOMPARE(missing.err, QByteArray("txctl: " + path("nothing.txt").toUtf8() + ": no such file or port\n"));
@@ -131,10 +135,10 @@ void TestCliFile::diff()
 void TestCliFile::badSettingsFiles_data()
 {
     QTest::addColumn<int>("at");
-    QTest::addColumn<QByteArray>("bytes"); // put at `at`; at -1 appends
+    QTest::addColumn<QByteArray>("bytes"); // put at `at`; at -1 appends, at -2 takes as many off the end
     QTest::addColumn<QString>("message");
-    QTest::newRow("too long") << -1 << QByteArray("\n")
-                              << "not a settings file: 244 bytes, a settings file has exactly 243";
+    QTest::newRow("too short") << -2 << QByteArray("X")
+                               << "not a settings file: 242 bytes, a settings file has exactly 243";
     QTest::newRow("S letter") << 0 << QByteArray("s") << "the S line is not in place (byte 0 must hold \"S\"";
     QTest::newRow("Z letter") << 161 << QByteArray("Y")
                               << "the G line is not in place (byte 81 must hold \"G\"";
@@ -147,6 +151,9 @@ void TestCliFile::badSettingsFiles_data()
     QTest::newRow("not a number") << 1 << QByteArray("Z")
                                   << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
                                      "not a value as SAVE writes it";
+    // Not "holds -120, outside -100..100": what stands there.
+    QTest::newRow("no hex digit") << 10 << QByteArray("G")
+                                  << "BASIC / SUB-TRIM / CH1 (bytes 9-10, S line positions 9-10) is \"7G\"";
     // Control bytes: the loader sees them (a NUL does not end the file) and
     // the message shows them escaped, on one line.
     QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
@@ -166,7 +173,9 @@ void TestCliFile::badSettingsFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
     QByteArray file = settingsFileOf(factorySettings());
-    if (at < 0)
+    if (at == -2)
+        file.chop(bytes.size());
+    else if (at < 0)
         file += bytes;
     else
         file.replace(at, bytes.size(), bytes);
@@ -196,6 +205,25 @@ void TestCliFile::mirrorsAreANote()
     const Run quiet = txctl({"export", "-q", stale});
     QCOMPARE(quiet.err, QByteArray());
     QCOMPARE(quiet.out, r.out);
+}
+
+// With the D/R channel at 4 nothing derives the G line's copy of the rates:
+// the window keeps and sends it, so show, diff and JSON carry it.
+void TestCliFile::theDrCopyOfChannel4IsData()
+{
+    QByteArray bytes = settingsFileOf(factorySettings());
+    bytes[kLineLength + 54] = '4';
+    const QString a = write("ch4-a.txt", bytes);
+    bytes.replace(kLineLength + 55, 4, "5060");
+    const QString b = write("ch4-b.txt", bytes);
+    const Run d = txctl({"diff", a, b});
+    QCOMPARE(d.status, 1);
+    QCOMPARE(d.out, QByteArray("ADVANCE1 / D/R / UP: 100 % -> 64 %\nADVANCE1 / D/R / DOWN: 100 % -> 80 %\n"));
+    const Run show = txctl({"show", b});
+    QVERIFY(show.out.contains("\n    UP:             64 %\n    DOWN:           80 %\n"));
+    const QString json = path("ch4.json"), back = path("ch4-back.txt");
+    QCOMPARE(txctl({"export", b, "-o", json}).status + txctl({"import", json, "-o", back}).status, 0);
+    QCOMPARE(readFile(back), bytes);
 }
 
 void TestCliFile::importWritesNothingOnError_data()
@@ -273,6 +301,9 @@ void TestCliFile::writeFailureKeepsTheOldFile_data()
     QTest::newRow("show") << QStringList{"show", "factory.txt"} << full << noSpace;
     QTest::newRow("export to output") << QStringList{"export", "factory.txt"} << full << noSpace;
     QTest::newRow("diff") << QStringList{"diff", "factory.txt", "random.txt"} << full << noSpace;
+    QTest::newRow("--help") << QStringList{"--help"} << full << noSpace;
+    QTest::newRow("--version") << QStringList{"--version"} << full << noSpace;
+    QTest::newRow("command --help") << QStringList{"show", "--help"} << full << noSpace;
 }
 
 void TestCliFile::writeFailureKeepsTheOldFile()
@@ -361,6 +392,8 @@ void TestCliFile::usage_data()
     QTest::newRow("sheet paper") << QStringList{"sheet", "x.txt", "-o", "x.pdf", "--paper", "A3"} << 2
                                  << "unknown paper size \"A3\"";
     QTest::newRow("listed") << QStringList{"--help"} << 0 << "import IN.json -o FILE";
+    QTest::newRow("help COMMAND") << QStringList{"help", "diff"} << 0 << "Usage: txctl diff A B";
+    QTest::newRow("-q first") << QStringList{"-q", "show", "factory.txt"} << 0 << "SUB-TRIM";
 }
 
 void TestCliFile::usage()

@@ -1,8 +1,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <sys/stat.h>
+#include <tuple>
 
 #include "file/settingsfile.h"
+#include "file/settingsjson.h"
+#include "link/frames.h"
 #include "link/lines.h"
 #include "link/sequences.h"
 #include "model/bindings.h"
@@ -79,6 +83,13 @@ QStringList saidTo(const VirtualTransmitter &tx)
     return out;
 }
 
+// A transmitter switched on: a live frame after "OK".
+void liveAfterHello(const QByteArray &wire, PtyPair &pty)
+{
+    if (wire == "OK")
+        pty.write(buildServoFrame(startLiveData()));
+}
+
 const QByteArray kFactoryLines =
     "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y"
     "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z"
@@ -108,6 +119,11 @@ private slots:
     void monitorRecordsTheLiveValues();
     void monitorEndsWhenThePortVanishes();
     void sourceThroughALinkToThePort();
+    void readNamesValuesAFileCannotHold();
+    void thePortIsLockedByDevice();
+    void txsimLeavesOtherFilesAlone();
+    void talksOnATerminal_data();
+    void talksOnATerminal();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -197,19 +213,35 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire_data()
     QTest::addColumn<QByteArray>("lines");
     QTest::addColumn<int>("interruptAt"); // SIGINT once this many bytes arrived, -1 never
     QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("given"); // FILE's content when not `lines`
     const QByteArray model = randomSettingsFile(7);
-    QTest::newRow("write") << QStringList{"write", "FILE"} << model << -1 << 0;
-    QTest::newRow("reset --yes") << QStringList{"reset", "--yes"} << kFactoryLines << -1 << 0;
+    const int first = 5 + kLineLength; // "OK", "WWW" for the live frame, the S line
+    QTest::newRow("write") << QStringList{"write", "FILE"} << model << -1 << 0 << QByteArray();
+    QTest::newRow("reset --yes") << QStringList{"reset", "--yes"} << kFactoryLines << -1 << 0 << QByteArray();
     // Ctrl-C after the S line: the write is finished, then "DIS".
     QTest::newRow("write, Ctrl-C after the first line")
-        << QStringList{"write", "FILE"} << model << 2 + kLineLength << 130;
+        << QStringList{"write", "FILE"} << model << first << 130 << QByteArray();
     // SIGTERM (a service stopped, `timeout`) is handled as Ctrl-C; the
     // status tells the shell which signal it was.
     QTest::newRow("reset, SIGTERM after the second line")
-        << QStringList{"reset", "--yes"} << kFactoryLines << 2 + 2 * kLineLength << 143;
+        << QStringList{"reset", "--yes"} << kFactoryLines << first + kLineLength << 143 << QByteArray();
     // So is SIGHUP: the terminal went away (an ssh session dropped).
     QTest::newRow("write, SIGHUP after the first line")
-        << QStringList{"write", "FILE"} << model << 2 + kLineLength << 129;
+        << QStringList{"write", "FILE"} << model << first << 129 << QByteArray();
+    // Under nohup (a signal at status 0) the hang-up changes nothing.
+    QTest::newRow("write under nohup, SIGHUP")
+        << QStringList{"write", "FILE"} << model << first << 0 << QByteArray();
+    // What the window's LOAD takes and its WRITE sends: the D/R edit copy
+    // derived again, a byte-order mark and a line break passed over.
+    QByteArray stale = model;
+    stale.replace(kLineLength + 55, 4, model.mid(kLineLength + 55, 4) == "1010" ? "2020" : "1010");
+    QTest::newRow("write, stale D/R copy, BOM and CRLF")
+        << QStringList{"write", "FILE"} << model << -1 << 0 << "\xEF\xBB\xBF" + stale + "\r\n";
+    // Every SOURCE: a JSON document.
+    TxSettingsRecord fromModel = startSettings();
+    loadSettingsText(QString::fromLatin1(model), fromModel);
+    QTest::newRow("write, a JSON document")
+        << QStringList{"write", "FILE"} << model << -1 << 0 << settingsToJson(fromModel);
 }
 
 void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
@@ -218,11 +250,13 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     QFETCH(QByteArray, lines);
     QFETCH(int, interruptAt);
     QFETCH(int, status);
+    QFETCH(QByteArray, given);
+    const bool nohup = status == 0 && interruptAt >= 0;
     PtyPair pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
     const QString file = dir.filePath("model.txt");
-    QVERIFY(writeFile(file, lines));
+    QVERIFY(writeFile(file, given.isEmpty() ? lines : given));
     args.replaceInStrings("FILE", file);
     args.insert(1, pty.slavePath());
 
@@ -231,18 +265,26 @@ void TestCliPort::writeAndResetPutTheWindowsBytesOnTheWire()
     options.pty = &pty;
     options.wire = &wire;
     options.interruptAt = interruptAt;
-    options.interruptSignal = status > 128 ? status - 128 : SIGINT;
-    const ProgramRun r = runProgram(QStringLiteral(TXCTL_PATH), args, options);
+    options.interruptSignal = nohup ? SIGHUP : status > 128 ? status - 128 : SIGINT;
+    options.respond = liveAfterHello;
+    const ProgramRun r = nohup ? runProgram("nohup", QStringList{TXCTL_PATH} + args, options)
+                               : runProgram(QStringLiteral(TXCTL_PATH), args, options);
     QCOMPARE(r.status, status);
-    QCOMPARE(wire.bytes, QByteArray("OK") + lines + "WWW" + "DIS");
+    // Nothing goes out before the transmitter was heard.
+    QVERIFY2(wire.bytes.startsWith("OKWWW"), wire.bytes.constData());
+    const int s = wire.bytes.indexOf(lines.left(kLineLength)), g = s + kLineLength, h = g + kLineLength,
+              www = h + kLineLength;
+    QCOMPARE(wire.bytes.mid(s), lines + "WWW" + "DIS");
     // Each line has its pause before the next step (no upper bound: the
     // machine may be busy).
-    const int s = 2, g = s + kLineLength, h = g + kLineLength, www = h + kLineLength;
     QVERIFY2(wire.arrival(g) - wire.arrival(s) >= 700, "S to G");
     QVERIFY2(wire.arrival(h) - wire.arrival(g) >= 700, "G to H");
     QVERIFY2(wire.arrival(www) - wire.arrival(h) >= 700, "H to WWW");
     if (status == 0)
         QVERIFY(r.err.contains("line 3/3 sent"));
+    if (!given.isEmpty() && !given.startsWith('{')) // the note says what the window's LOAD did
+        QVERIFY2(r.err.contains("as the window's LOAD ignores it") && r.err.contains("derived again"),
+                 r.err.constData());
 }
 
 void TestCliPort::verifyCatchesAChangedValue_data()
@@ -262,22 +304,26 @@ void TestCliPort::verifyCatchesAChangedValue()
     tx.setAlterOnWrite(alter);
     QTemporaryDir dir;
     const QString file = dir.filePath("model.txt");
-    const QByteArray bytes = randomSettingsFile(11);
+    QRandomGenerator g(11);
+    TxSettingsRecord written = randomInRangeSettings(g);
+    written.drCh = 2; // CH3: no frame carries it, so the transmitter cannot tell
+    drDataSelect(written);
+    const QByteArray bytes = settingsFileOf(written);
     QVERIFY(writeFile(file, bytes));
-    TxSettingsRecord written = startSettings();
-    loadSettingsText(QString::fromLatin1(bytes), written);
 
     const Run r = txctl({"write", tx.slavePath(), file, "--verify"});
     QCOMPARE(r.status, status);
     QCOMPARE(tx.lastLine(LineKind::S), bytes.left(kLineLength));
-    if (alter) {
-        const int was = written.sub[2], now = tx.settings().sub[2];
-        QCOMPARE(r.out, QString("BASIC / SUB-TRIM / CH3: %1 -> %2\n").arg(was).arg(now));
-    } else {
-        QCOMPARE(r.out, QString());
-    }
+    const QString expected =
+        alter ? QString("BASIC / SUB-TRIM / CH3: %1 -> %2\n").arg(written.sub[2]).arg(tx.settings().sub[2])
+              : QString();
+    QCOMPARE(r.out, expected);
     const QStringList said = saidTo(tx);
     QCOMPARE(said, (QStringList{"OK", "S", "G", "H", "RR", "DIS"}));
+    // diff of the file and the port says what --verify said.
+    const Run d = txctl({"diff", "-q", file, tx.slavePath()});
+    QCOMPARE(d.status, status);
+    QCOMPARE(d.out, expected);
 }
 
 void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
@@ -294,16 +340,14 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     notANumber[1] = 'Z';                // reverse CH1, reads as 0
     sixChanged[kLineLength + 36] = '5'; // G line's fixed digit
     noG[kLineLength] = 'X';             // G letter not in place
-    QByteArray staleMirrors = good;     // D/R UP edit mirror, not the selected channel's rate
-    staleMirrors.replace(kLineLength + 55, 2, good.mid(kLineLength + 55, 2) == "00" ? "01" : "00");
     QTest::newRow("read, missing port") << QStringList{"read", "/dev/tty-no-such-port", "-o", "OUT"} << good
                                         << "/dev/tty-no-such-port: no such port" << false;
     QTest::newRow("read, silent transmitter") << QStringList{"read", "PORT", "-o", "OUT", "--timeout", "1"}
                                               << good << "no answer from the transmitter within 1 s" << true;
     QTest::newRow("write, missing port") << QStringList{"write", "no-such-port-name", "FILE"} << good
                                          << "/dev/no-such-port-name: no such port" << false;
-    QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good + "\n"
-                                       << "not a settings file: 244 bytes" << false;
+    QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good.left(242)
+                                       << "not a settings file: 242 bytes" << false;
     QTest::newRow("write, out of range") << QStringList{"write", "PORT", "FILE"} << subTrim
                                          << "BASIC / SUB-TRIM / CH1 holds 101, outside -100..100" << false;
     QTest::newRow("write, not a number")
@@ -312,18 +356,30 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
                                         << "byte 117, G line position 36 holds \"5\"" << false;
     // PORT and FILE swapped: the port is not read as a file (it might never end).
-    QTest::newRow("write, a port as the file") << QStringList{"write", "FILE", "PORT"} << good
-                                               << "not a settings file but a device (a port?)" << false;
+    QTest::newRow("write, a port as the file")
+        << QStringList{"write", "FILE", "PORT"} << good
+        << "not a port (txctl write PORT SOURCE: the port comes first)" << false;
     QTest::newRow("write, letters") << QStringList{"write", "PORT", "FILE"} << noG
                                     << "the G line is not in place" << false;
-    QTest::newRow("write, stale D/R mirrors")
-        << QStringList{"write", "PORT", "FILE"} << staleMirrors
-        << "the D/R edit mirrors (bytes 136-137, G line positions 55-56) are" << false;
+    // Nothing answers: nothing is sent but "OK" and "DIS".
+    QTest::newRow("write, silent transmitter") << QStringList{"write", "PORT", "FILE"} << good
+                                               << "no answer from the transmitter within 2 s" << true;
+    QTest::newRow("reset, silent transmitter") << QStringList{"reset", "PORT", "--yes"} << good
+                                               << "no answer from the transmitter within 2 s" << true;
+    // A value a line cannot carry is not sent as another one.
+    TxSettingsRecord high = factorySettings();
+    high.txAlarmVolt = 25.0;
+    QTest::newRow("write, a value no line carries")
+        << QStringList{"write", "PORT", "FILE"} << settingsToJson(high)
+        << "holds 25.0 V, a settings file can hold at most 23.9 V; nothing sent" << false;
+    // Lines for a file do not go to a serial port.
+    QTest::newRow("read onto a port") << QStringList{"read", "PORT", "-o", "PORT"} << good
+                                      << "a terminal or serial port, not a file" << false;
     QTest::newRow("reset without a terminal") << QStringList{"reset", "PORT"} << good << "add --yes" << false;
     QTest::newRow("monitor, silent transmitter")
         << QStringList{"monitor", "PORT", "--csv", "OUT", "--timeout", "1"} << good
         << "no answer from the transmitter within 1 s" << true;
-    // A run that cannot start makes no recording (and empties no earlier one).
+    // A run that records nothing leaves the earlier recording as it was.
     QTest::newRow("monitor, missing port") << QStringList{"monitor", "/dev/tty-no-such-port", "--csv", "OUT"}
                                            << good << "/dev/tty-no-such-port: no such port" << false;
     QTest::newRow("read, empty port")
@@ -345,6 +401,10 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile()
     args.replaceInStrings("FILE", file);
     args.replaceInStrings("OUT", out);
 
+    const bool monitor = args.first() == "monitor";
+    if (monitor)
+        QVERIFY(writeFile(out, "earlier recording\n"));
+
     Wire wire;
     const Run r = txctl(args, &pty, &wire);
     QCOMPARE(r.status, 2);
@@ -353,15 +413,12 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile()
     QCOMPARE(r.err.count("txctl: "), 1);
     QVERIFY(r.err.section('\n', -2, -2).startsWith("txctl: "));
     QCOMPARE(r.out, QString());
-    if (args.first() == "monitor" && opens) {
-        QCOMPARE(readFile(out),
-                 QByteArray("time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"));
-    } else {
-        QVERIFY(!QFile::exists(out));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"model.txt"}); // no temporary left
-    }
-    if (opens)
+    QCOMPARE(readFile(out), QByteArray(monitor ? "earlier recording\n" : ""));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             monitor ? QStringList({"model.txt", "out.txt"}) : QStringList{"model.txt"}); // no temporary left
+    if (args.first() == "write" || args.first() == "reset")
+        QCOMPARE(wire.bytes, QByteArray(opens ? "OKDIS" : ""));
+    else if (opens)
         QVERIFY2(wire.bytes.startsWith("OK") && wire.bytes.endsWith("DIS"), wire.bytes.constData());
     else
         QCOMPARE(wire.bytes, QByteArray());
@@ -440,6 +497,106 @@ void TestCliPort::sourceThroughALinkToThePort()
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out + r.err, QString());
     QCOMPARE(saidTo(tx).first(), QString("OK"));
+}
+
+// Values the transmitter accepts but a line's field widths do not: read saves
+// the nearest, names each, and ends with 1 as diff of the two does.
+void TestCliPort::readNamesValuesAFileCannotHold()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    TxSettingsRecord model = tx.settings();
+    std::tie(model.txAlarmVolt, model.txAlarmRaw, model.prm[0].master) = std::make_tuple(25.0, 250, 10);
+    tx.setSettings(model);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt");
+    const Run r = txctl({"read", "-q", tx.slavePath(), "-o", file});
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.err,
+             QString("txctl: PROG.MIX / PROG.MIX1 / MAS: the transmitter holds 10, a settings file can "
+                     "hold at most 9; saved 9\n"
+                     "txctl: SYSTEM / ALARM / TX-Alarm: the transmitter holds 25.0 V, a settings file "
+                     "can hold at most 23.9 V; saved 23.9 V\n"));
+    QCOMPARE(readFile(file), windowSaveAfterRead(model));
+    QCOMPARE(txctl({"diff", "-q", file, tx.slavePath()}).status, 1);
+}
+
+// The same port under another name (a link, as /dev/serial/by-id/... or
+// txsim --link) is the same port: a second run is told it is busy.
+void TestCliPort::thePortIsLockedByDevice()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    QTemporaryDir dir;
+    const QString link = dir.filePath("radio");
+    QVERIFY(QFile::link(tx.slavePath(), link));
+    QProcess first;
+    first.start(TXCTL_PATH, {"monitor", "-q", tx.slavePath(), "--csv", dir.filePath("live.csv")});
+    QVERIFY(waitFor([&] { return tx.receivedCount("OK") > 0; }, 10000));
+
+    const Run r = txctl({"read", link, "-o", dir.filePath("model.txt")});
+    first.terminate();
+    QVERIFY(waitFor([&] { return first.state() == QProcess::NotRunning; }, 10000));
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains("port busy"), qPrintable(r.err));
+    QCOMPARE(first.exitCode(), 143);
+}
+
+// txsim --link replaces only a link to a port, and takes no stray argument.
+void TestCliPort::txsimLeavesOtherFilesAlone()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("notes.txt");
+    QVERIFY(writeFile(file, "mine"));
+    QCOMPARE(runProgram(TXSIM_PATH, {"--link", file}).status, 2);
+    QCOMPARE(runProgram(TXSIM_PATH, {"stray"}).status, 2);
+    QCOMPARE(readFile(file), QByteArray("mine"));
+}
+
+// A peer on a pty that answers what txctl writes there: `reply` once the
+// wire ends with `after`. A read into a FIFO nobody opens, and signalled
+// then, still ends; reset's question (stdin and stderr on the pty) answered
+// no is no success.
+void TestCliPort::talksOnATerminal_data()
+{
+    QTest::addColumn<QString>("shell"); // PTY stands for the pty's path, FIFO for a FIFO
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArrayList>("reply");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // standard error, or the pty when it is there
+    const std::vector<QByteArray> dump = settingsDump(factorySettings(), startLiveData());
+    QTest::newRow("read into a FIFO, SIGINT")
+        << "exec \"$0\" read -q PTY -o FIFO" << QByteArray("RR") << QByteArrayList(dump.begin(), dump.end())
+        << 130 << QByteArray("txctl: interrupted\n");
+    QTest::newRow("reset declined") << "exec \"$0\" reset /dev/null <PTY 2>PTY" << QByteArray("[y/N] ")
+                                    << QByteArrayList{"n\n"} << 1
+                                    << QByteArray("txctl: reset: not confirmed, nothing sent");
+}
+
+void TestCliPort::talksOnATerminal()
+{
+    QFETCH(QString, shell);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArrayList, reply);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    PtyPair pty;
+    QTemporaryDir dir;
+    QVERIFY(pty.isValid() && ::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
+    Wire wire;
+    RunOptions options;
+    options.pty = &pty;
+    options.wire = &wire;
+    options.interruptAfter = "DIS";
+    options.respond = [&](const QByteArray &w, PtyPair &p) {
+        for (const QByteArray &bytes : reply)
+            if (w.endsWith(after))
+                p.write(bytes);
+    };
+    shell.replace("PTY", pty.slavePath()).replace("FIFO", dir.filePath("fifo"));
+    const ProgramRun r = runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options);
+    QCOMPARE(r.status, status);
+    QVERIFY2(r.err.endsWith(said) || wire.bytes.contains(said), (r.err + wire.bytes).constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)

@@ -43,8 +43,9 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
                 if (options.respond)
                     options.respond(wire->bytes, *pty);
             }
-            if (wire && options.interruptAt >= 0 && !interrupted &&
-                wire->bytes.size() >= options.interruptAt) {
+            if (wire && !interrupted &&
+                ((options.interruptAt >= 0 && wire->bytes.size() >= options.interruptAt) ||
+                 (!options.interruptAfter.isEmpty() && wire->bytes.endsWith(options.interruptAfter)))) {
                 ::kill(pid_t(p.processId()), options.interruptSignal);
                 interrupted = true;
             }

@@ -32,6 +32,8 @@ struct RunOptions {
     Wire *wire = nullptr;     // what arrived on it
     int interruptAt = -1;     // interruptSignal once this many bytes arrived, -1 never
     int interruptSignal = 2;  // SIGINT
+    // interruptSignal once the wire ends with these bytes, empty never.
+    QByteArray interruptAfter;
     // Called after every piece that arrives on the pty.
     std::function<void(const QByteArray &wire, PtyPair &pty)> respond;
 };
