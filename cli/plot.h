@@ -36,7 +36,18 @@ struct PlotCell {
     quint32 count = 0;
     bool breakBefore = false;
 
-    void add(float v, bool broken);
+    void add(float v, bool broken)
+    {
+        if (count == 0) {
+            min = max = first = v;
+            breakBefore = broken;
+        } else {
+            min = v < min ? v : min;
+            max = v > max ? v : max;
+        }
+        last = v;
+        ++count;
+    }
     // Appends a later stretch to this one.
     void merge(const PlotCell &later);
 };
@@ -65,7 +76,9 @@ struct PlotAlarms {
 class PlotLog
 {
 public:
-    explicit PlotLog(const PlotAlarms &alarms = {});
+    // Without `channels` the eight servo outputs are checked but not kept
+    // (their summaries stay empty): they are two thirds of the work.
+    explicit PlotLog(const PlotAlarms &alarms = {}, bool channels = false);
 
     // Reads a whole recording from `in`. On bad input returns false with one
     // line in *error naming the line ("line 7: ...").
@@ -97,15 +110,18 @@ private:
     void widenBins();
 
     PlotAlarms levels;
+    std::array<double, kPlotSeriesCount> alarmOf; // NaN for none
+    int firstSeries;                              // kPlotCh1, or kPlotTxV without the channels
     qint64 rowCount = 0;
     qint64 lineNumber = 0;
     double firstTime = 0, lastTime = 0;
     std::vector<PlotGap> gapList;
     std::array<PlotSeriesSummary, kPlotSeriesCount> stats{};
-    // The last row's state of each series: present, below its alarm, and
-    // whether its line is to be broken before its next value.
-    std::array<bool, kPlotSeriesCount> hadValue{}, wasBelow{}, broken{};
-    double binWidth = 1.0 / 256;
+    // The last row's state of each series: below its alarm, and whether its
+    // line is to be broken before its next value.
+    std::array<bool, kPlotSeriesCount> wasBelow{}, broken{};
+    double binWidth = 1.0 / 256, binsPerSecond = 256; // powers of two: exact
+
     std::vector<PlotCell> bins; // kBins rows of kPlotSeriesCount cells
 };
 

@@ -81,7 +81,7 @@ int runPlot(const QStringList &args)
     if (!opened)
         return failWith(QString("%1: cannot read it (%2)").arg(logName, log.errorString()));
     const QString shownName = fromStdin ? QString("standard input") : logName;
-    PlotLog plot(alarms);
+    PlotLog plot(alarms, parser.isSet(channels));
     if (!plot.read(log, &error))
         return failWith(QString("%1: %2").arg(shownName, error));
 

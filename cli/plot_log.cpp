@@ -36,19 +36,6 @@ QString plotSeriesName(int series)
     return series < kPlotTxV ? QString("CH%1").arg(series + 1) : QString(names[series - kPlotTxV]);
 }
 
-void PlotCell::add(float v, bool broken)
-{
-    if (count == 0) {
-        min = max = first = v;
-        breakBefore = broken;
-    } else {
-        min = std::min(min, v);
-        max = std::max(max, v);
-    }
-    last = v;
-    ++count;
-}
-
 void PlotCell::merge(const PlotCell &later)
 {
     if (later.count == 0)
@@ -81,9 +68,15 @@ double PlotAlarms::of(int series) const
     }
 }
 
-PlotLog::PlotLog(const PlotAlarms &alarms) : levels(alarms), bins(size_t(kBins) * kPlotSeriesCount)
+PlotLog::PlotLog(const PlotAlarms &alarms, bool channels)
+    : levels(alarms), firstSeries(channels ? kPlotCh1 : kPlotTxV), bins(size_t(kBins) * kPlotSeriesCount)
 {
     broken.fill(true);
+    for (int s = 0; s < kPlotSeriesCount; ++s) {
+        alarmOf[size_t(s)] = levels.of(s);
+        stats[size_t(s)].min = std::numeric_limits<double>::infinity();
+        stats[size_t(s)].max = -std::numeric_limits<double>::infinity();
+    }
 }
 
 bool PlotLog::read(QIODevice &in, QString *error)
@@ -199,28 +192,24 @@ bool PlotLog::addRow(const char *begin, const char *end, QString *error)
     lastTime = t;
     ++rowCount;
 
-    while ((t - firstTime) / binWidth >= kBins)
+    const double offset = t - firstTime;
+    while (offset >= kBins * binWidth)
         widenBins();
-    PlotCell *cells = &bins[size_t(std::min(int((t - firstTime) / binWidth), kBins - 1)) * kPlotSeriesCount];
-    for (int s = 0; s < kPlotSeriesCount; ++s) {
+    PlotCell *cells = &bins[size_t(std::min(int(offset * binsPerSecond), kBins - 1)) * kPlotSeriesCount];
+    for (int s = firstSeries; s < kPlotSeriesCount; ++s) {
         const size_t i = size_t(s);
-        hadValue[i] = present[s + 1];
         wasBelow[i] = false;
-        if (!hadValue[i]) {
+        if (!present[s + 1]) {
             broken[i] = true;
             continue;
         }
         const double v = value[s + 1];
         PlotSeriesSummary &st = stats[i];
-        if (st.count == 0) {
-            st.min = st.max = v;
-        } else {
-            st.min = std::min(st.min, v);
-            st.max = std::max(st.max, v);
-        }
+        st.min = v < st.min ? v : st.min; // both start at the first value
+        st.max = v > st.max ? v : st.max;
         st.sum += v;
         ++st.count;
-        wasBelow[i] = v < levels.of(s); // never for a NaN level
+        wasBelow[i] = v < alarmOf[i]; // never for a NaN level
         cells[s].add(float(v), broken[i]);
         broken[i] = false;
     }
@@ -231,7 +220,7 @@ bool PlotLog::addRow(const char *begin, const char *end, QString *error)
 void PlotLog::widenBins()
 {
     for (int b = 0; b < kBins; ++b)
-        for (int s = 0; s < kPlotSeriesCount; ++s) {
+        for (int s = firstSeries; s < kPlotSeriesCount; ++s) {
             PlotCell &to = bins[size_t(b / 2) * kPlotSeriesCount + size_t(s)];
             const PlotCell from = bins[size_t(b) * kPlotSeriesCount + size_t(s)];
             if (b % 2 == 0)
@@ -241,6 +230,7 @@ void PlotLog::widenBins()
         }
     std::fill(bins.begin() + kBins / 2 * kPlotSeriesCount, bins.end(), PlotCell());
     binWidth *= 2;
+    binsPerSecond /= 2;
 }
 
 std::vector<std::array<PlotCell, kPlotSeriesCount>> PlotLog::columns(int count) const

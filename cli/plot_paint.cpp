@@ -10,7 +10,9 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <array>
 #include <cmath>
+#include <functional>
 
 #include "cli/plot.h"
 
@@ -108,6 +110,7 @@ struct Chart {
     const PlotHeading &heading;
     const std::vector<int> &panels;
     PlotLayout layout;
+    bool raster; // painted on whole pixels, one column each
 
     double x(double t) const
     {
@@ -117,9 +120,13 @@ struct Chart {
     }
     void paint(QPainter &p) const;
     void paintHeading(QPainter &p) const;
-    void paintPanel(QPainter &p, size_t index,
-                    const std::vector<std::array<PlotCell, kPlotSeriesCount>> &cells,
+    using Cells = std::vector<std::array<PlotCell, kPlotSeriesCount>>;
+    void paintPanel(QPainter &p, size_t index, const Cells &cells,
                     const std::vector<double> &timeTicks) const;
+    void paintBars(QPainter &p, const QRectF &box, int series, const Cells &cells,
+                   const std::function<double(double)> &y) const;
+    void paintPath(QPainter &p, const QRectF &box, int series, const Cells &cells,
+                   const std::function<double(double)> &y) const;
     void paintLegend(QPainter &p) const;
 };
 
@@ -146,8 +153,7 @@ void Chart::paintHeading(QPainter &p) const
                fm.elidedText(facts.join("   \u00b7   "), Qt::ElideRight, r.width()));
 }
 
-void Chart::paintPanel(QPainter &p, size_t index,
-                       const std::vector<std::array<PlotCell, kPlotSeriesCount>> &cells,
+void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
                        const std::vector<double> &timeTicks) const
 {
     const int series = panels[index];
@@ -241,6 +247,62 @@ void Chart::paintPanel(QPainter &p, size_t index,
 
     // The curve: per column a stroke from its lowest to its highest reading,
     // joined to the next column unless the recording broke in between.
+    p.save();
+    p.setClipRect(box.adjusted(-2, -2, 2, 2));
+    if (raster)
+        paintBars(p, box, series, cells, y);
+    else
+        paintPath(p, box, series, cells, y);
+    p.restore();
+    if (st.count == 0) {
+        p.setPen(QColor(120, 120, 120));
+        p.setFont(font(14));
+        p.drawText(box, Qt::AlignCenter, "no readings in this recording");
+    }
+
+    p.setPen(QPen(QColor(150, 150, 150), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(box);
+}
+
+// On a raster, each column is a bar of whole pixels from its lowest to its
+// highest reading, stretched to where the previous column ended when the two
+// are joined: what a stroked line would cover, at a fraction of the cost.
+void Chart::paintBars(QPainter &p, const QRectF &box, int series, const Cells &cells,
+                      const std::function<double(double)> &y) const
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(rgb(kPlotLineRgb), 2));
+    const QColor colour = rgb(kPlotLineRgb);
+    const double columnWidth = box.width() / double(cells.size());
+    int previous = -1; // the last column with readings
+    for (int c = 0; c < int(cells.size()); ++c) {
+        const PlotCell &cell = cells[size_t(c)][size_t(series)];
+        if (cell.count == 0)
+            continue;
+        const int x = int(box.left() + c * columnWidth);
+        double lo = cell.min, hi = cell.max;
+        if (previous >= 0 && !cell.breakBefore) {
+            const float joined = cells[size_t(previous)][size_t(series)].last;
+            if (previous == c - 1) {
+                lo = std::min(lo, double(joined));
+                hi = std::max(hi, double(joined));
+            } else { // columns without a row between: a line across them
+                p.drawLine(int(box.left() + previous * columnWidth), int(std::round(y(joined))), x,
+                           int(std::round(y(cell.first))));
+            }
+        }
+        const int top = int(std::round(y(hi))), bottom = int(std::round(y(lo)));
+        p.fillRect(QRect(x, top - 1, 2, bottom - top + 2), colour);
+        previous = c;
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+}
+
+void Chart::paintPath(QPainter &p, const QRectF &box, int series, const Cells &cells,
+                      const std::function<double(double)> &y) const
+{
+    const double columnWidth = box.width() / double(cells.size());
     QPainterPath path;
     bool open = false;
     for (size_t c = 0; c < cells.size(); ++c) {
@@ -261,20 +323,8 @@ void Chart::paintPanel(QPainter &p, size_t index,
         }
         open = true;
     }
-    p.save();
-    p.setClipRect(box.adjusted(-2, -2, 2, 2));
     p.setPen(QPen(rgb(kPlotLineRgb), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(path);
-    p.restore();
-    if (st.count == 0) {
-        p.setPen(QColor(120, 120, 120));
-        p.setFont(font(14));
-        p.drawText(box, Qt::AlignCenter, "no readings in this recording");
-    }
-
-    p.setPen(QPen(QColor(150, 150, 150), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(box);
 }
 
 void Chart::paintLegend(QPainter &p) const
@@ -341,6 +391,71 @@ void Chart::paint(QPainter &p) const
     paintLegend(p);
 }
 
+quint32 crc32(const QByteArray &bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 c = 0xffffffffu;
+    for (char b : bytes)
+        c = table[(c ^ quint8(b)) & 0xff] ^ (c >> 8);
+    return c ^ 0xffffffffu;
+}
+
+void appendBigEndian(QByteArray &to, quint32 v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        to.append(char(v >> shift));
+}
+
+// The PNG of an RGB32 image: rows unfiltered and deflated at zlib's fastest
+// level. A chart is mostly flat colour, which that compresses well; libpng's
+// adaptive row filters (what QImage::save uses) took three times as long for
+// a file a third smaller.
+QByteArray pngOf(QImage &image)
+{
+    // The rows as PNG wants them (a filter byte, then red, green and blue)
+    // are written over the image's own pixels: each lands at or before the
+    // place it was read from.
+    const int w = image.width(), h = image.height();
+    uchar *const bits = image.bits();
+    uchar *out = bits;
+    for (int y = 0; y < h; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(bits + qsizetype(y) * image.bytesPerLine());
+        for (int x = 0; x < w; ++x) {
+            const QRgb pixel = line[x];
+            if (x == 0)
+                *out++ = 0; // filter: none
+            *out++ = uchar(qRed(pixel));
+            *out++ = uchar(qGreen(pixel));
+            *out++ = uchar(qBlue(pixel));
+        }
+    }
+    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), int(out - bits));
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&png](const char *type, const QByteArray &data) {
+        const QByteArray typed = QByteArray(type, 4) + data;
+        appendBigEndian(png, quint32(data.size()));
+        png += typed;
+        appendBigEndian(png, crc32(typed));
+    };
+    QByteArray header;
+    appendBigEndian(header, quint32(w));
+    appendBigEndian(header, quint32(h));
+    header.append("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
+    chunk("IHDR", header);
+    chunk("IDAT", qCompress(raw, 1).mid(4)); // a zlib stream after Qt's 4-byte length
+    chunk("IEND", QByteArray());
+    return png;
+}
+
 } // namespace
 
 QString plotFigure(double v)
@@ -402,7 +517,7 @@ PlotLayout layoutPlot(PlotFormat format, const std::vector<int> &panels)
 QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool channels, PlotFormat format)
 {
     const std::vector<int> panels = plotPanels(channels);
-    const Chart chart{log, heading, panels, layoutPlot(format, panels)};
+    const Chart chart{log, heading, panels, layoutPlot(format, panels), format == PlotFormat::Png};
     const QSize canvas = chart.layout.canvas;
     const QString title = "Telemetry: " + heading.name;
     QByteArray bytes;
@@ -415,8 +530,7 @@ QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool chann
             QPainter p(&image);
             chart.paint(p);
         }
-        image.save(&buffer, "PNG");
-        break;
+        return pngOf(image);
     }
     case PlotFormat::Svg: {
         QSvgGenerator svg;
