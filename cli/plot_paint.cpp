@@ -222,7 +222,7 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
 
     // The grid with its labels.
     p.setFont(font(12));
-    const double step = niceStep(hi - lo, 4);
+    const double step = niceStep(hi - lo, 5);
     for (double v = std::ceil(lo / step) * step; v <= hi; v += step) {
         const double yy = std::round(y(v)) + 0.5;
         p.setPen(QPen(QColor(222, 222, 222), 1));
