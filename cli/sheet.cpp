@@ -143,7 +143,7 @@ Block basicTable(const TxSettingsRecord &s, const QString &page)
     std::map<std::pair<int, int>, const SettingInfo *> cells; // (row, column)
     for (const auto &group : groupsOf(page)) {
         for (const SettingInfo *info : group.second) {
-            // "CH3" or "CH3 L": the channel, then the column within the group.
+            // "CH3:" or "CH3: L": the channel's row, then the column within the group.
             const QString channel = info->caption.section(' ', 0, 0);
             const QString sub = info->caption.section(' ', 1);
             int column = -1;
@@ -154,7 +154,7 @@ Block basicTable(const TxSettingsRecord &s, const QString &page)
                 columns.push_back({group.first, sub});
                 column = int(columns.size()) - 1;
             }
-            cells[{channel.mid(2).toInt(), column}] = info;
+            cells[{QString(channel).remove(':').mid(2).toInt(), column}] = info;
         }
     }
     const double labelWidth = 44;
