@@ -140,7 +140,7 @@ void Chart::paintHeading(QPainter &p) const
                fm.elidedText(heading.name, Qt::ElideMiddle, r.width()));
     QStringList facts;
     if (heading.started.isValid())
-        facts << "started " + heading.started.toString("yyyy-MM-dd hh:mm:ss");
+        facts << "started " + heading.started.toString("yyyy-MM-dd hh:mm:ss") + " (by the file's time)";
     facts << "length " + plotClock(log.duration(), true);
     facts << QString("%1 rows").arg(log.rows());
     facts << log.gapsText();
