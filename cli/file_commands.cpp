@@ -117,7 +117,9 @@ int runExport(const QStringList &args)
                                     "Write the document to OUT.json instead of standard output.", "OUT.json");
     parser.addOption(output);
     const int done = parseCommand(parser, args, "export SOURCE [-o OUT.json]",
-                                  "Writes the settings as a JSON document (see docs/settings-json.md).", 1);
+                                  "Writes the settings as a JSON document (its keys: "
+                                  "/usr/share/doc/txconfig/settings-json.md).",
+                                  1);
     if (done >= 0)
         return done;
     std::vector<TxSettingsRecord> s;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "cli/cli.h"
+#include "cli/plot.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ std::vector<CliCommand> allCommands()
     std::vector<CliCommand> all = portCommands();
     const std::vector<CliCommand> &files = fileCommands();
     all.insert(all.end(), files.begin(), files.end());
+    all.push_back(plotCommand());
     return all;
 }
 
@@ -103,13 +105,14 @@ void progress(bool quiet, const QString &message)
 
 int main(int argc, char *argv[])
 {
-    // The sheet paints a PDF, which needs fonts and so a GUI application; it
-    // needs no screen, so over ssh and in scripts it runs offscreen.
+    // The sheet and plot paint, which needs fonts and so a GUI application;
+    // they need no screen, so over ssh and in scripts they run offscreen.
     int command = 1;
     while (command < argc &&
            (std::strcmp(argv[command], "-q") == 0 || std::strcmp(argv[command], "--quiet") == 0))
         ++command;
-    const bool paints = command < argc && std::strcmp(argv[command], "sheet") == 0;
+    const bool paints = command < argc &&
+                        (std::strcmp(argv[command], "sheet") == 0 || std::strcmp(argv[command], "plot") == 0);
     if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (paints)

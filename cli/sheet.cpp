@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
@@ -142,7 +143,7 @@ Block basicTable(const TxSettingsRecord &s, const QString &page)
     std::map<std::pair<int, int>, const SettingInfo *> cells; // (row, column)
     for (const auto &group : groupsOf(page)) {
         for (const SettingInfo *info : group.second) {
-            // "CH3" or "CH3 L": the channel, then the column within the group.
+            // "CH3:" or "CH3: L": the channel's row, then the column within the group.
             const QString channel = info->caption.section(' ', 0, 0);
             const QString sub = info->caption.section(' ', 1);
             int column = -1;
@@ -153,7 +154,7 @@ Block basicTable(const TxSettingsRecord &s, const QString &page)
                 columns.push_back({group.first, sub});
                 column = int(columns.size()) - 1;
             }
-            cells[{channel.mid(2).toInt(), column}] = info;
+            cells[{QString(channel).remove(':').mid(2).toInt(), column}] = info;
         }
     }
     const double labelWidth = 44;
@@ -255,7 +256,7 @@ Block curves(const TxSettingsRecord &s)
             const double x = ch * (cell + kGap);
             const double cy = drTop + kGroupTitle + 2 + up * (drPlot + kGroupTitle + kGap);
             const QString title =
-                QString("CH%1 %2: RATE %3 %, EXP %4 %").arg(ch + 1).arg(position).arg(rate).arg(expo);
+                QString("CH%1 %2: RATE %3 %, EXP %4").arg(ch + 1).arg(position).arg(rate).arg(expo);
             addText(b.page, SheetText::Caption, QRectF(x, cy, cell, kGroupTitle), title, Qt::AlignCenter);
             SheetCurve dr{SheetCurve::DualRate,
                           QRectF(x + (cell - drPlot) / 2, cy + kGroupTitle, drPlot, drPlot),
@@ -287,6 +288,9 @@ Block heading(const SheetHeading &h)
     return b;
 }
 
+// Makes every text fit its rect: a little smaller first, then shortened.
+void fitTexts(SheetDocument &doc);
+
 } // namespace
 
 SheetDocument layoutSheet(const TxSettingsRecord &s, const SheetHeading &h)
@@ -317,18 +321,19 @@ SheetDocument layoutSheet(const TxSettingsRecord &s, const SheetHeading &h)
         y += b.height;
     }
     const int n = int(doc.pages.size());
+    constexpr double kPageNumber = 60; // "Page 1 of 2" and room before it
     for (int i = 0; i < n; ++i) {
-        const QRectF foot(0, kSheetHeight - 10, kSheetWidth, 10);
-        addText(doc.pages[size_t(i)], SheetText::Small, foot, h.source, Qt::AlignLeft | Qt::AlignVCenter);
-        addText(doc.pages[size_t(i)], SheetText::Small, foot, QString("Page %1 of %2").arg(i + 1).arg(n),
-                Qt::AlignRight | Qt::AlignVCenter);
+        const double y = kSheetHeight - 10;
+        addText(doc.pages[size_t(i)], SheetText::Small, QRectF(0, y, kSheetWidth - kPageNumber, 10), h.source,
+                Qt::AlignLeft | Qt::AlignVCenter);
+        addText(doc.pages[size_t(i)], SheetText::Small, QRectF(kSheetWidth - kPageNumber, y, kPageNumber, 10),
+                QString("Page %1 of %2").arg(i + 1).arg(n), Qt::AlignRight | Qt::AlignVCenter);
     }
+    fitTexts(doc);
     return doc;
 }
 
-namespace {
-
-QFont fontOf(SheetText::Style style)
+QFont sheetFont(SheetText::Style style)
 {
     QFont f("DejaVu Sans");
     f.setStyleHint(QFont::SansSerif);
@@ -363,6 +368,33 @@ QFont fontOf(SheetText::Style style)
         break;
     }
     return f;
+}
+
+namespace {
+
+QFont fontOf(const SheetText &t)
+{
+    QFont f = sheetFont(t.style);
+    if (t.scale != 1)
+        f.setPointSizeF(f.pointSizeF() * t.scale);
+    return f;
+}
+
+void fitTexts(SheetDocument &doc)
+{
+    constexpr double kSmallest = 0.8; // of the style's size, still easy to read
+    // Measured as the PDF lays text out: one unit per point.
+    QBuffer nowhere;
+    QPdfWriter pdf(&nowhere);
+    pdf.setResolution(72);
+    for (SheetPage &page : doc.pages)
+        for (SheetText &t : page.texts) {
+            const double width = QFontMetricsF(fontOf(t), &pdf).horizontalAdvance(t.text);
+            if (width <= t.rect.width())
+                continue;
+            t.scale = std::max(kSmallest, t.rect.width() / width * 0.99);
+            t.text = QFontMetricsF(fontOf(t), &pdf).elidedText(t.text, Qt::ElideMiddle, t.rect.width());
+        }
 }
 
 void paintThrottle(QPainter &p, const SheetCurve &c)
@@ -440,7 +472,7 @@ QByteArray renderSheetPdf(const SheetDocument &doc, const QString &paper, const 
             for (const QLineF &l : sp.rules)
                 p.drawLine(l);
             for (const SheetText &t : sp.texts) {
-                p.setFont(fontOf(t.style));
+                p.setFont(fontOf(t));
                 p.setPen(t.style == SheetText::Fixed ? QColor(70, 70, 70) : QColor(Qt::black));
                 p.drawText(t.rect, t.align, t.text);
             }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFont>
 #include <QLineF>
 #include <QRectF>
 #include <QString>
@@ -36,6 +37,10 @@ struct SheetText {
     QString text;
     int align;   // Qt::Alignment
     QString key; // the setting's key for a value, else empty
+    // Its font's size as a share of the style's: below 1 where the text was
+    // made smaller to fit its rect (and then shortened with "…" if even that
+    // was not enough).
+    double scale = 1;
 };
 
 struct SheetCurve {
@@ -61,6 +66,9 @@ struct SheetDocument {
 
 // Lays out the sheet of s.
 SheetDocument layoutSheet(const TxSettingsRecord &s, const SheetHeading &heading);
+
+// The font a text of that style is painted in (before its scale).
+QFont sheetFont(SheetText::Style style);
 
 // Paints the sheet into a PDF of the given page size ("A4" or "Letter").
 // Needs a QGuiApplication.

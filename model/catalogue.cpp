@@ -44,6 +44,12 @@ QString element(const char *field, int i)
     return QString("%1[%2]").arg(field).arg(i);
 }
 
+// BASIC's row captions, "CH1:" .. "CH8:" (i from 0).
+QString row(int i)
+{
+    return QString("CH%1:").arg(i + 1);
+}
+
 class Builder
 {
 public:
@@ -62,17 +68,21 @@ public:
     void integer(const QString &key, const QString &caption, const QString &rule, const char *unit = "",
                  SettingCarrier carrier = SettingCarrier::Both)
     {
-        add(key, caption, SettingKind::Integer, {}, unit, rule, QString(), carrier);
+        add(pageKey + "." + groupKey + "." + key, caption, SettingKind::Integer, {}, unit, rule, QString(),
+            carrier);
     }
+    // fullKey: a key other than page.group.key (kept where a row moved).
     void choice(const QString &key, const QString &caption, const QString &rule, const QStringList &choices,
-                SettingCarrier carrier = SettingCarrier::Both)
+                SettingCarrier carrier = SettingCarrier::Both, const QString &fullKey = QString())
     {
-        add(key, caption, SettingKind::Choice, choices, "", rule, QString(), carrier);
+        add(fullKey.isEmpty() ? pageKey + "." + groupKey + "." + key : fullKey, caption, SettingKind::Choice,
+            choices, "", rule, QString(), carrier);
     }
     void volts(const QString &key, const QString &caption, const QString &tenthsRule,
                const QString &voltsRule)
     {
-        add(key, caption, SettingKind::Volts, {}, "V", tenthsRule, voltsRule, SettingCarrier::Both);
+        add(pageKey + "." + groupKey + "." + key, caption, SettingKind::Volts, {}, "V", tenthsRule, voltsRule,
+            SettingCarrier::Both);
     }
 
 private:
@@ -85,16 +95,9 @@ private:
         a.rule = &intRule(rule.toStdString());
         if (!voltsRule.isEmpty())
             a.volts = &voltRule(voltsRule.toStdString());
-        SettingInfo info{pageKey + "." + groupKey + "." + key,
-                         pageCaption,
-                         groupTitle,
-                         caption,
-                         kind,
-                         choices,
-                         QString::fromLatin1(unit),
-                         a.rule->lower,
-                         a.rule->upper,
-                         carrier};
+        SettingInfo info{
+            key,           pageCaption,   groupTitle, caption, kind, choices, QString::fromLatin1(unit),
+            a.rule->lower, a.rule->upper, carrier};
         if (c.byKey.contains(info.key))
             throw std::logic_error("settings catalogue: key twice: " + info.key.toStdString());
         c.byKey.insert(info.key, int(c.rows.size()));
@@ -111,32 +114,32 @@ Catalogue build()
     b.page("basic", "BASIC");
     b.group("reverse", "REVERSE");
     for (int i = 0; i < 8; ++i)
-        b.choice(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("rev", i), norRevNames());
+        b.choice(QString("ch%1").arg(i + 1), row(i), element("rev", i), norRevNames());
     b.group("subTrim", "SUB-TRIM");
     for (int i = 0; i < 8; ++i)
-        b.integer(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("sub", i));
+        b.integer(QString("ch%1").arg(i + 1), row(i), element("sub", i));
     b.group("endPoint", "END POINT--L---R---");
     for (int i = 0; i < 8; ++i) {
-        b.integer(QString("ch%1Left").arg(i + 1), QString("CH%1 L").arg(i + 1), element("lepa", i), percent);
-        b.integer(QString("ch%1Right").arg(i + 1), QString("CH%1 R").arg(i + 1), element("repa", i), percent);
+        b.integer(QString("ch%1Left").arg(i + 1), row(i) + " L", element("lepa", i), percent);
+        b.integer(QString("ch%1Right").arg(i + 1), row(i) + " R", element("repa", i), percent);
     }
     b.group("failSafe", "FAIL SAFE");
     for (int i = 0; i < 8; ++i)
-        b.integer(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("fs", i));
+        b.integer(QString("ch%1").arg(i + 1), row(i), element("fs", i));
     b.group("delay", "DELAY");
     for (int i = 0; i < 8; ++i)
-        b.integer(QString("ch%1").arg(i + 1), QString("CH%1").arg(i + 1), element("delay", i));
+        b.integer(QString("ch%1").arg(i + 1), row(i), element("delay", i));
     b.group("auxCh", "AUX-CH");
     for (int i = 0; i < 4; ++i)
-        b.choice(QString("ch%1").arg(i + 5), QString("CH%1").arg(i + 5), element("aux", i), auxSourceNames());
+        b.choice(QString("ch%1").arg(i + 5), row(i + 4), element("aux", i), auxSourceNames());
 
     // The D/R group shows the rates of the selected channel; the catalogue
-    // lists the rates of all four channels.
+    // lists the rates of all four channels. Its SW: box only shows the
+    // switch, which is set under D/R CURE.
     b.page("advance1", "ADVANCE1");
     b.group("dr", "D/R");
     b.choice("mix", "MIX:", "drMix", offOnNames());
     b.choice("ch", "CH:", "drCh", ch1to4Names(), SettingCarrier::LinesOnly);
-    b.choice("sw", "SW:", "drSw", swaNames());
     for (int i = 0; i < 4; ++i) {
         b.integer(QString("ch%1Up").arg(i + 1), QString("CH%1 UP:").arg(i + 1), element("drUp", i), percent);
         b.integer(QString("ch%1Down").arg(i + 1), QString("CH%1 DOWN:").arg(i + 1), element("drDown", i),
@@ -149,7 +152,7 @@ Catalogue build()
     // Elevon values 5 and 6 stand in a column of their own beside AILE1 and
     // AILE2.
     b.group("elevon", "ELEVON");
-    b.choice("mix", "MIX:", "eleMix", offOnNames());
+    b.choice("mix", " MIX:", "eleMix", offOnNames()); // the window's blank
     b.integer("aile1", "AILE1:", element("elev", 0), percent);
     b.integer("aile2", "AILE2:", element("elev", 1), percent);
     b.integer("elev2", "ELEV2:", element("elev", 2), percent);
@@ -163,16 +166,17 @@ Catalogue build()
     b.integer("rudd2", "RUDD2:", element("ru", 2), percent);
     b.integer("rudd1", "RUDD1:", element("ru", 3), percent);
 
-    // MIX, CH and SW of the D/R CURE group are the D/R group's; its RATE and
-    // EXP show the selected channel and position.
+    // MIX and CH of the D/R CURE group are the D/R group's; its RATE and EXP
+    // show the selected channel and position. The switch keeps the key it
+    // was first given. The exponentials have no unit in the window.
     b.page("advance2", "ADVANCE2");
     b.group("drCure", "D/R CURE");
-    b.choice("posi", "POSI:", "drPosi", upDownNames());
+    b.choice("sw", "SW:", "drSw", swaNames(), SettingCarrier::Both, "advance1.dr.sw");
+    b.choice("posi", " POSI:", "drPosi", upDownNames()); // the window's blank
     for (int i = 0; i < 4; ++i) {
-        b.integer(QString("ch%1UpExp").arg(i + 1), QString("CH%1 UP EXP:").arg(i + 1), element("drExpUp", i),
-                  percent);
+        b.integer(QString("ch%1UpExp").arg(i + 1), QString("CH%1 UP EXP:").arg(i + 1), element("drExpUp", i));
         b.integer(QString("ch%1DownExp").arg(i + 1), QString("CH%1 DOWN EXP:").arg(i + 1),
-                  element("drExpDown", i), percent);
+                  element("drExpDown", i));
     }
     b.group("thCure", "TH CURE");
     b.choice("mix", "MIX:", "thcureMix", offOnNames());

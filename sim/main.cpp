@@ -1,12 +1,13 @@
 // txsim: a transmitter on a pseudo-terminal, for trying the tool without the
 // real radio. Prints the serial port to open on stdout and what the tool
-// sends on stderr; runs until killed.
+// sends on stderr; runs until killed (or until the device vanishes).
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -49,7 +50,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption alterOpt("alter-on-write",
                                       "Change one setting (the CH3 sub-trim, by 7) after every write, so a "
                                       "check after writing has something to find.");
-    parser.addOptions({linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt, alterOpt});
+    const QCommandLineOption muteOpt("mute",
+                                     "Answer nothing and stream nothing, as a transmitter switched off "
+                                     "behind its adapter (what the tool sends is still shown).");
+    const QCommandLineOption vanishOpt("vanish-after",
+                                       "After SECONDS the device goes away, as when the cable is pulled; "
+                                       "then txsim ends.",
+                                       "SECONDS");
+    parser.addOptions(
+        {linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt, alterOpt, muteOpt, vanishOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "txsim: unexpected argument \"%s\" (txsim --help)\n",
@@ -64,6 +73,15 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    double vanishAfter = -1;
+    if (parser.isSet(vanishOpt)) {
+        vanishAfter = parser.value(vanishOpt).toDouble(&ok);
+        if (!ok || !(vanishAfter >= 0 && vanishAfter <= 24 * 3600)) {
+            std::fprintf(stderr, "txsim: --vanish-after wants a number of seconds from 0 to 86400\n");
+            return 2;
+        }
+    }
+
     VirtualTransmitter tx;
     if (!tx.isValid()) {
         std::fprintf(stderr, "txsim: cannot create a pseudo-terminal\n");
@@ -75,6 +93,7 @@ int main(int argc, char *argv[])
     tx.setGarbage(parser.isSet(garbageOpt));
     tx.setRandomFreeBytes(parser.isSet(freeOpt));
     tx.setAlterOnWrite(parser.isSet(alterOpt));
+    tx.setMute(parser.isSet(muteOpt));
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {
@@ -105,6 +124,13 @@ int main(int argc, char *argv[])
 
     std::printf("%s\n", qPrintable(tx.slavePath()));
     std::fflush(stdout);
+
+    if (vanishAfter >= 0)
+        QTimer::singleShot(qRound64(vanishAfter * 1000), &tx, [&] {
+            tx.dropDevice();
+            std::fprintf(stderr, "txsim: the device went away (--vanish-after)\n");
+            QCoreApplication::quit();
+        });
 
     const int rc = app.exec();
     if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == tx.slavePath())

@@ -165,6 +165,8 @@ void VirtualTransmitter::onReadable()
 void VirtualTransmitter::handle(const SimToken &t)
 {
     noteToken(simTokenName(t));
+    if (mute)
+        return;
     switch (t.kind) {
     case SimTokenKind::Ok:
         startStreaming();

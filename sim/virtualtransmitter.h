@@ -83,6 +83,9 @@ public:
     // line it moves the CH3 sub-trim by 7 (towards 0 when at the top of its
     // range), so a check after writing has something to find.
     void setAlterOnWrite(bool on) { alterOnWrite = on; }
+    // A transmitter switched off behind its adapter: what the tool sends is
+    // read and logged, but nothing is answered, streamed or kept.
+    void setMute(bool on) { mute = on; }
 
     // What the tool sent, in order: "OK", "DIS", "RR", "WWW", "S", "G", "H"
     // (the most recent entries; the counters count everything).
@@ -158,6 +161,7 @@ private:
     bool split = false;
     int splitAt = 0;
     bool alterOnWrite = false;
+    bool mute = false;
     bool join = false;
     bool garbage = false;
     bool randomFree = false;

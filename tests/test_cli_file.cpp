@@ -80,7 +80,7 @@ void TestCliFile::show()
     for (const QByteArray &line : lines)
         values += line.startsWith("    ");
     QCOMPARE(values, int(settingsCatalogue().size()));
-    for (const char *line : {"BASIC", "  SUB-TRIM", "    CH3             REV", "    POINT4:         50 %",
+    for (const char *line : {"BASIC", "  SUB-TRIM", "    CH3:            REV", "    POINT4:         50 %",
                              "    TX-Alarm:       3.7 V", "    Rssi-Alarm:     -100 dBm", "  VERSION / MODE"})
         QVERIFY2(lines.contains(line), line);
 
@@ -146,10 +146,10 @@ void TestCliFile::badSettingsFiles_data()
                               << "the H line is not in place (byte 162 must hold \"H\"";
     // S line bytes 9-10: sub-trim CH1 as value + 120; "E0" is 224 - 120 = 104.
     QTest::newRow("out of range") << 9 << QByteArray("E0")
-                                  << "BASIC / SUB-TRIM / CH1 holds 104, outside -100..100";
+                                  << "BASIC / SUB-TRIM / CH1: holds 104, outside -100..100";
     // Rev CH1 at byte 1: "Z" reads as 0, which is no value SAVE writes as "Z".
     QTest::newRow("not a number") << 1 << QByteArray("Z")
-                                  << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\", which is "
+                                  << "BASIC / REVERSE / CH1: (byte 1, S line position 1) is \"Z\", which is "
                                      "not a value as SAVE writes it";
     // Not "holds -120, outside -100..100": what stands there.
     QTest::newRow("no hex digit") << 10 << QByteArray("G")
@@ -157,11 +157,11 @@ void TestCliFile::badSettingsFiles_data()
     // Control bytes: the loader sees them (a NUL does not end the file) and
     // the message shows them escaped, on one line.
     QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
-                         << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x00\"";
+                         << "BASIC / REVERSE / CH1: (byte 1, S line position 1) is \"\\x00\"";
     QTest::newRow("escape") << 1 << QByteArray("\x1b")
-                            << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x1B\"";
+                            << "BASIC / REVERSE / CH1: (byte 1, S line position 1) is \"\\x1B\"";
     QTest::newRow("line feed") << 1 << QByteArray("\n")
-                               << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"\\x0A\"";
+                               << "BASIC / REVERSE / CH1: (byte 1, S line position 1) is \"\\x0A\"";
     // G line byte 36 is the fixed "6".
     QTest::newRow("fixed text") << 81 + 36 << QByteArray("7")
                                 << "byte 117, G line position 36 holds \"7\" where SAVE writes \"6\"";

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QPdfWriter>
+
 #include "cli/sheet.h"
 #include "file/settingsjson.h"
 #include "model/catalogue.h"
@@ -17,6 +19,7 @@ private slots:
     void everySettingOnce();
     void curvesUseTheWindowsGeometry();
     void heading();
+    void everyTextFits();
     void pdfPages_data();
     void pdfPages();
 };
@@ -81,7 +84,7 @@ void TestCliFileSheet::everySettingOnce()
         // BASIC names a setting by its row ("CH3:") and column ("L").
         const bool captioned =
             shown.contains(info.caption) ||
-            (info.page == "BASIC" && shown.contains(info.caption.section(' ', 0, 0) + ":") &&
+            (info.page == "BASIC" && shown.contains(info.caption.section(' ', 0, 0)) &&
              (!info.caption.contains(' ') || shown.contains(info.caption.section(' ', 1))));
         QVERIFY2(captioned, qPrintable(info.path()));
     }
@@ -148,6 +151,44 @@ void TestCliFileSheet::heading()
         fromPort << t.text;
     QVERIFY(fromPort.contains("Port: /dev/ttyUSB0    TX Version: 46"));
     QVERIFY(fromPort.contains("TX Version:") && fromPort.contains("46"));
+}
+
+void TestCliFileSheet::everyTextFits()
+{
+    // Every setting at its widest text, and a file name of 200 characters.
+    TxSettingsRecord s = model(0);
+    for (const SettingInfo &info : settingsCatalogue()) {
+        int widest = info.lower;
+        for (int v = info.lower; v <= info.upper; ++v)
+            if (settingValueText(info, v).size() > settingValueText(info, widest).size())
+                widest = v;
+        setSettingValue(info, s, widest);
+    }
+    SheetHeading h = fileHeading();
+    h.source = "glider-" + QString("long-name-").repeated(19) + "end.txt";
+    const SheetDocument doc = layoutSheet(s, h);
+    QBuffer nowhere;
+    QPdfWriter pdf(&nowhere);
+    pdf.setResolution(72);
+    for (const SheetPage &p : doc.pages) {
+        // Where each text's ink goes, by its width and alignment.
+        std::vector<QRectF> inked;
+        for (const SheetText &t : p.texts) {
+            QFont f = sheetFont(t.style);
+            f.setPointSizeF(f.pointSizeF() * t.scale);
+            const double w = QFontMetricsF(f, &pdf).horizontalAdvance(t.text);
+            QVERIFY2(w <= t.rect.width() + 0.01 && t.scale >= 0.8, qPrintable(t.text));
+            const double x = t.align & Qt::AlignRight     ? t.rect.right() - w
+                             : t.align & Qt::AlignHCenter ? t.rect.center().x() - w / 2
+                                                          : t.rect.left();
+            inked.push_back(QRectF(x, t.rect.top(), w, t.rect.height()).adjusted(0, 0.5, 0, -0.5));
+        }
+        for (size_t i = 0; i < inked.size(); ++i)
+            for (size_t j = i + 1; j < inked.size(); ++j)
+                QVERIFY2(!inked[i].intersects(inked[j]),
+                         qPrintable(p.texts[i].text + " | " + p.texts[j].text));
+        QVERIFY(p.texts.back().text.startsWith("Page ") && p.texts[p.texts.size() - 2].text.contains("…"));
+    }
 }
 
 void TestCliFileSheet::pdfPages_data()

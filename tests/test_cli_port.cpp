@@ -349,10 +349,10 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
     QTest::newRow("write, wrong size") << QStringList{"write", "PORT", "FILE"} << good.left(242)
                                        << "not a settings file: 242 bytes" << false;
     QTest::newRow("write, out of range") << QStringList{"write", "PORT", "FILE"} << subTrim
-                                         << "BASIC / SUB-TRIM / CH1 holds 101, outside -100..100" << false;
+                                         << "BASIC / SUB-TRIM / CH1: holds 101, outside -100..100" << false;
     QTest::newRow("write, not a number")
         << QStringList{"write", "PORT", "FILE"} << notANumber
-        << "BASIC / REVERSE / CH1 (byte 1, S line position 1) is \"Z\"" << false;
+        << "BASIC / REVERSE / CH1: (byte 1, S line position 1) is \"Z\"" << false;
     QTest::newRow("write, fixed digit") << QStringList{"write", "PORT", "FILE"} << sixChanged
                                         << "byte 117, G line position 36 holds \"5\"" << false;
     // PORT and FILE swapped: the port is not read as a file (it might never end).

@@ -2,7 +2,7 @@
 # Builds the benchmarks and runs them all in their quick modes, printing medians.
 #   tools/bench.sh [build-dir]      (default: build-bench)
 # Longer runs: bench_stream cpu 30, bench_stream memory 600, bench_stream gap 5,
-# bench_stream ratio 60, bench_launch 21.
+# bench_stream ratio 60, bench_launch 21, bench_plot 10 21.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-bench}
@@ -26,6 +26,8 @@ elif command -v xvfb-run >/dev/null 2>&1; then
 else
     ./bench_launch 7 | tail -4
 fi
+echo "== bench_plot (a ten-hour recording beside the read-and-parse floor)"
+[ -x ./bench_plot ] && ./bench_plot 10 5 2>/dev/null || echo "(not built)"
 echo "== bench_stream (quick modes)"
 ./bench_stream cpu 10 2>/dev/null
 ./bench_stream memory 20 2>/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package (tools/package.sh, reusing build/) and checks it:
 # the file list, the menu entry (desktop-file-validate), the AppStream
-# metadata (appstreamcli validate --no-net), lintian with no error, the udev
+# metadata (appstreamcli validate --no-net), lintian with no error or warning,
+# the GPL-3+ licence in the copyright file and the AppStream data, the udev
 # rule, the changelog's version, a manual page section for every txctl
 # command, and `txctl --version` run from the unpacked package.
 set -euo pipefail
@@ -34,6 +35,8 @@ arch=$(dpkg-deb -f "$deb" Architecture)
   echo "./usr/lib/udev/rules.d/70-txconfig-serial.rules"
   echo "./usr/share/doc/txconfig/copyright"
   echo "./usr/share/doc/txconfig/changelog.gz"
+  echo "./usr/share/doc/txconfig/README.md"
+  echo "./usr/share/doc/txconfig/settings-json.md"
 } | sort >"$tmp/expected"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort >"$tmp/actual"
 diff -u "$tmp/expected" "$tmp/actual" >&2 || fail "file list differs (- expected, + in the package)"
@@ -67,8 +70,14 @@ for name in $("$tmp/root/usr/bin/txctl" --help | awk '/^Commands:/ { on = 1; nex
 done
 
 lintian "$deb" >"$tmp/lintian" 2>&1 || true
-grep -E '^[EW]: ' "$tmp/lintian" >&2 || true
-grep -q '^E: ' "$tmp/lintian" && fail "lintian reports errors"
+grep -E '^[EW]: ' "$tmp/lintian" >&2 && fail "lintian reports errors or warnings"
+
+# Free software under the GPL, version 3 or later, everywhere it is said.
+grep -q '^License: GPL-3+$' "$tmp/root/usr/share/doc/txconfig/copyright" || fail "copyright: not GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$tmp/root/usr/share/metainfo/$id.metainfo.xml" \
+  || fail "AppStream: project_license is not GPL-3.0-or-later"
+! grep -q -i 'all rights reserved\|proprietary' "$tmp/root/usr/share/doc/txconfig/copyright" \
+  "$tmp/root/usr/share/metainfo/$id.metainfo.xml" || fail "a licence other than the GPL is still named"
 
 if [ "$failures" -gt 0 ]; then
   echo "check_package: $failures check(s) failed for $deb" >&2

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PKGS=(build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
-      libqt5serialport5-dev fonts-liberation help2man gzip dpkg-dev file)
+      libqt5serialport5-dev libqt5svg5-dev fonts-liberation help2man gzip dpkg-dev file)
 source tools/install-missing.sh
 install_missing "${PKGS[@]}"
 
