@@ -153,7 +153,7 @@ void TestCliFile::badSettingsFiles_data()
                                      "not a value as SAVE writes it";
     // Not "holds -120, outside -100..100": what stands there.
     QTest::newRow("no hex digit") << 10 << QByteArray("G")
-                                  << "BASIC / SUB-TRIM / CH1 (bytes 9-10, S line positions 9-10) is \"7G\"";
+                                  << "BASIC / SUB-TRIM / CH1: (bytes 9-10, S line positions 9-10) is \"7G\"";
     // Control bytes: the loader sees them (a NUL does not end the file) and
     // the message shows them escaped, on one line.
     QTest::newRow("NUL") << 1 << QByteArray(1, '\0')
