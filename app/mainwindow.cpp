@@ -71,6 +71,7 @@ void MainWindow::fillPortList()
 void MainWindow::enterClosedState()
 {
     ++linkCount;
+    ackOwed = false;
     for (int &v : TxLiveData.servo)
         v = 1000;
     Servo_Display();
@@ -95,6 +96,7 @@ void MainWindow::on_openButton_clicked()
         }
         decoder.clear();
         ++linkCount;
+        ackOwed = false;
         ui->portNameBox->setEnabled(false);
         ui->openButton->setText("CLOSE");
         ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));
