@@ -182,6 +182,12 @@ void FrameDecoder::clear()
     got = 0;
 }
 
+bool FrameDecoder::nearNext(int seq) const
+{
+    // The next frame of the answer, or the one after it when one was lost.
+    return mayTake(seq) && seq - lastSeq <= 2;
+}
+
 bool FrameDecoder::mayTake(int seq) const
 {
     // Forward through the answer, each frame once.
@@ -246,7 +252,15 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
             // The AUX frame (7) and frame 17 share the type byte; the order
             // tells them apart, and the AUX frame comes first.
             if (type == kAuxType && mayTake(kAuxSeq)) {
-                settings = {judge(kAuxFrameLength), &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
+                Verdict v = judge(kAuxFrameLength);
+                // Bytes of no frame may follow it, as below; an AUX frame
+                // that lost a byte has the next frame start at its byte 7.
+                if (v == Verdict::No && (step || nearNext(kAuxSeq)) && have(kAuxFrameLength)) {
+                    const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
+                    v = shifted == Verdict::No ? Verdict::Yes : shifted == Verdict::More ? Verdict::More : Verdict::No;
+                    settingsWeak = v == Verdict::Yes;
+                }
+                settings = {v, &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
             }
             if (settings.verdict != Verdict::Yes && marker && l && mayTake(l->seq)) {
                 Verdict v = Verdict::More;
@@ -265,7 +279,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 if (v == Verdict::More && l->seq == kSettingsFrameCount && i + kSettingsFrameLength == n &&
                     fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker)
                     v = Verdict::Yes;
-                if (v == Verdict::No && (step || l->seq == lastSeq + 1) && have(11) &&
+                if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) &&
                     at(11) == kFrameMarker && i + kSettingsFrameLength <= std::min<int>(fence, n) &&
                     at(10) != kFrameMarker) {
                     v = Verdict::Yes;
@@ -370,10 +384,12 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             for (int r = i + 1; r < i + c.length && r < b.size(); ++r) {
                 if (byteAt(b, r) != kFrameMarker)
                     continue;
-                const Candidate other = live && open ? candidateAt(b, r, false, fence) : Candidate{};
+                // Only a frame that can be judged whole there counts.
+                const Candidate other = candidateAt(b, r, false, fence);
+                if (other.verdict != Verdict::Yes)
+                    continue;
                 const bool settingsThere =
-                    other.verdict == Verdict::Yes &&
-                    (other.kind == FrameKind::Settings || other.kind == FrameKind::Aux);
+                    live && open && (other.kind == FrameKind::Settings || other.kind == FrameKind::Aux);
                 if ((!whole && readsWholeToEnd(b, r)) || settingsThere) {
                     c.verdict = Verdict::No;
                     break;
@@ -422,7 +438,10 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
     expireAnswer();
     // A chunk that is one frame under the length rules is that frame, where
     // the answer's order allows it: the waiting bytes are settled up to it.
-    const FrameMatch whole = classifyFrame(chunk, 0, Framing::Chunk);
+    // Not where the bytes before it are a frame begun in step: then the chunk
+    // goes on with that frame and only looks like one of its own.
+    const FrameMatch whole = waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk)
+                                                          : FrameMatch::None;
     const SettingsFrameLayout *layout = nullptr;
     FrameKind kind = FrameKind::Settings;
     if (whole == FrameMatch::Live) {

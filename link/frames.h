@@ -168,6 +168,7 @@ private:
     Verdict startsFrame(const QByteArray &b, int j, int fence) const;
     bool readsWholeToEnd(const QByteArray &b, int i) const;
     bool mayTake(int seq) const;
+    bool nearNext(int seq) const;
     void take(const Candidate &c, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
               const std::function<void(const DecodedFrame &)> &onFrame);
     void expireAnswer();
