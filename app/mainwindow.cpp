@@ -90,6 +90,7 @@ void MainWindow::refreshPortList()
 void MainWindow::enterClosedState()
 {
     ++linkCount;
+    ackOwed = false;
     for (int &v : TxLiveData.servo)
         v = 1000;
     Servo_Display();
@@ -114,6 +115,7 @@ void MainWindow::on_openButton_clicked()
         }
         decoder.clear();
         ++linkCount;
+        ackOwed = false;
         ui->portNameBox->setEnabled(false);
         ui->openButton->setText("CLOSE");
         ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QStringList>
 
 #include "app/waitms.h"
 #include "link/frames.h"
+#include "link/lines.h"
 #include "link/sequences.h"
 
 class MainWindowForm;
@@ -209,7 +211,12 @@ private:
     // Sends the S, G and H lines of one state of the store, 800 ms apart,
     // then "WWW" when withAck (WRITE, RESET, DATA RESET; SAVE sends the lines
     // only). Returns the lines, which are also the new lineS, lineG, lineH.
-    SettingsLines sendSettings(bool withAck);
+    // *run (when given) receives the sequence's number: a later one has a
+    // larger number.
+    SettingsLines sendSettings(bool withAck, quint64 *run = nullptr);
+    // Sends the line of the given kind of the settings as they are now, then
+    // pauses (the encoders SendData1..3).
+    void sendLineNow(LineKind kind);
     // The start of every link command: locks the button for a moment, then
     // tells whether the command may go on (the window is still open and so
     // is the port; the notice is shown when the port is closed).
@@ -219,7 +226,7 @@ private:
     MainWindowForm *ui;
     QSerialPort serialPort;
     QTimer *timer;
-    FrameDecoder decoder; // holds the start of a frame that has not arrived whole yet
+    FrameDecoder decoder; // the bytes not judged yet, and whether an answer to "RR" is due
     // Counts the links opened and closed: a command sends only on the link
     // it started on.
     quint64 linkCount = 0;
@@ -227,6 +234,12 @@ private:
     // its pause sends nothing more, so the transmitter ends with the newest
     // complete set.
     quint64 writeCount = 0;
+    // A WRITE, RESET or DATA RESET started whose closing "WWW" has not gone
+    // out yet: the sequence that ends last sends it.
+    bool ackOwed = false;
+    // The newest SAVE sequence that wrote each file (by absolute path): an
+    // older SAVE that ends later does not put its older settings over it.
+    QHash<QString, quint64> newestSave;
     // Set once the user has closed the window: no new command starts, the
     // running ones finish first.
     bool windowClosed = false;

@@ -15,8 +15,7 @@
 #include <unistd.h>
 
 #include "app/waitms.h"
-#include "model/bindings.h"
-#include "model/validation.h"
+#include "link/receive.h"
 
 const char kDialoutHint[] =
     "for a USB adapter, unplug it and plug it in again (the txconfig package's udev rule then gives "
@@ -318,15 +317,15 @@ void PortLink::onReadyRead()
     if (chunk.isEmpty())
         return;
     ++chunks;
-    decoder.feed(chunk, settings, live, [this](const DecodedFrame &f) {
-        if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
-            seen.insert(f.seq);
-        else if (f.kind == FrameKind::Servo || f.kind == FrameKind::Telemetry)
-            ++liveFrames;
-    });
-    drDataSelect(settings);
-    validateSettings(settings);
-    send(kAckWord);
+    receiveChunk(
+        decoder, chunk, settings, live,
+        [this](const DecodedFrame &f) {
+            if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
+                seen.insert(f.seq);
+            else if (f.kind == FrameKind::Servo || f.kind == FrameKind::Telemetry)
+                ++liveFrames;
+        },
+        [this](const QByteArray &bytes) { send(bytes); });
     if (onChunk)
         onChunk();
 }
@@ -378,7 +377,7 @@ bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<voi
     // every frame is in. While frames are missing the request goes out again.
     for (int request = 0; request < kReadRequests && !stop() && clock.elapsed() < timeoutMs; ++request) {
         link.run(
-            readSequence(), [&] { return !stop(); }, {},
+            readSequence(), [&] { return !stop(); }, [&](int) { link.openAnswer(); },
             [&](int ms) {
                 QElapsedTimer pauseClock;
                 pauseClock.start();

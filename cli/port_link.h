@@ -55,8 +55,6 @@ QString portAccessProblem(const QString &devicePath);
 // The hint for a port we may not open.
 extern const char kDialoutHint[];
 
-// The number of frames that answer "RR": 18 settings frames and the AUX frame.
-constexpr int kSettingsFrameCount = 19;
 
 class PortLink : public QObject
 {
@@ -88,6 +86,8 @@ public:
     TxSettingsRecord settings;
     TxLiveDataRecord live;
 
+    // "RR" went out: the answer's settings frames are taken from now on.
+    void openAnswer() { decoder.openAnswer(); }
     // Forgets which frames arrived and starts the store afresh.
     void resetReceived();
     // Settings and AUX frame sequence numbers (1..19) seen since the last

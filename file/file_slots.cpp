@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QtDebug>
@@ -51,8 +52,17 @@ void MainWindow::on_toolButton_Save_clicked()
 
     // Builds the three lines from the store as it is now and sends them when
     // the port is open; the file gets exactly these lines.
-    const SettingsLines lines = sendSettings(false);
+    quint64 run = 0;
+    const SettingsLines lines = sendSettings(false, &run);
 
+    // A SAVE to the same file started during the pauses above has put newer
+    // settings there already: they stay.
+    const QString key = QFileInfo(fileName).absoluteFilePath();
+    if (newestSave.value(key) > run) {
+        file.cancelWriting();
+        return;
+    }
+    newestSave.insert(key, run);
     if (!writeAndCommit(file, settingsFileBytes(lines)))
         QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
 }
@@ -62,6 +72,8 @@ void MainWindow::on_toolButton_Load_clicked()
     ui->toolButton_Load->setEnabled(false);
     waitMs(kButtonLockMs);
     ui->toolButton_Load->setEnabled(true);
+    if (windowClosed)
+        return; // closed during the lock: no dialog, nothing loaded
 
     const QString fileName =
         QFileDialog::getOpenFileName(this, "Open file", "./", "All file (*.*);;file (*.txt *.dat)");

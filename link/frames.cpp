@@ -1,6 +1,8 @@
 #include "link/frames.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -107,29 +109,8 @@ bool isLiveKind(quint8 k)
     return k == kServoKind || k == kTelemetryKind;
 }
 
-int frameLength(FrameMatch m)
-{
-    switch (m) {
-    case FrameMatch::Live:
-        return kLiveFrameLength;
-    case FrameMatch::Aux:
-        return kAuxFrameLength;
-    case FrameMatch::Settings:
-        return kSettingsFrameLength;
-    default:
-        return 0;
-    }
-}
-
-bool isFrame(FrameMatch m)
-{
-    return frameLength(m) > 0;
-}
-
-using FrameSink = std::function<void(const DecodedFrame &)>;
-
 void store(const SettingsFrameLayout &l, FrameKind kind, const QByteArray &frame, TxSettingsRecord &s,
-           TxLiveDataRecord &d, const FrameSink &onFrame)
+           TxLiveDataRecord &d, const std::function<void(const DecodedFrame &)> &onFrame)
 {
     decodeFields(l, frame, s, d);
     if (l.seq > 0)
@@ -138,85 +119,315 @@ void store(const SettingsFrameLayout &l, FrameKind kind, const QByteArray &frame
         onFrame({kind, l.seq});
 }
 
-// Stores the frame of kind m that starts at b[i].
-void storeFrame(FrameMatch m, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
-                const FrameSink &onFrame)
+qint64 steadyMs()
 {
-    const QByteArray frame = b.mid(i, frameLength(m));
-    switch (m) {
-    case FrameMatch::Live:
-        if (byteAt(frame, 1) == kServoKind)
-            store(kServoFrame, FrameKind::Servo, frame, s, d, onFrame);
-        else
-            store(kTelemetryFrame, FrameKind::Telemetry, frame, s, d, onFrame);
-        break;
-    case FrameMatch::Aux:
-        store(kAuxFrame, FrameKind::Aux, frame, s, d, onFrame);
-        break;
-    case FrameMatch::Settings:
-        if (const SettingsFrameLayout *l = settingsFrameLayout(byteAt(frame, 2)))
-            store(*l, FrameKind::Settings, frame, s, d, onFrame);
-        else if (onFrame)
-            onFrame({FrameKind::Settings, 0}); // an unknown type changes no field
-        break;
-    default:
-        break;
-    }
-}
-
-// The first index >= from at which a whole frame starts in the stream, or -1.
-int nextFrame(const QByteArray &b, int from)
-{
-    for (int j = from; j < b.size(); ++j)
-        if (isFrame(classifyFrame(b, j, Framing::Stream)))
-            return j;
-    return -1;
+    static QElapsedTimer t;
+    if (!t.isValid())
+        t.start();
+    return t.elapsed();
 }
 
 } // namespace
 
-FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing)
+FrameMatch classifyFrame(const QByteArray &b, int i, Framing)
 {
     const int n = b.size() - i;
     const auto at = [&b, i](int k) { return byteAt(b, i + k); };
-    if (framing == Framing::Chunk) {
-        // One chunk, one frame: its length picks the kind, and only the bytes
-        // the length rules name are examined.
-        switch (n) {
-        case kLiveFrameLength:
-            return at(0) == kFrameMarker && isLiveKind(at(1)) ? FrameMatch::Live : FrameMatch::None;
-        case kSettingsFrameLength:
-            return at(0) == kFrameMarker && at(11) == kFrameMarker ? FrameMatch::Settings : FrameMatch::None;
-        case kAuxFrameLength:
-            return at(2) == kAuxType ? FrameMatch::Aux : FrameMatch::None;
-        default:
-            return FrameMatch::None;
+    // One chunk, one frame: its length picks the kind, and only the bytes the
+    // length rules name are examined.
+    switch (n) {
+    case kLiveFrameLength:
+        return at(0) == kFrameMarker && isLiveKind(at(1)) ? FrameMatch::Live : FrameMatch::None;
+    case kSettingsFrameLength:
+        return at(0) == kFrameMarker && at(11) == kFrameMarker ? FrameMatch::Settings : FrameMatch::None;
+    case kAuxFrameLength:
+        return at(2) == kAuxType ? FrameMatch::Aux : FrameMatch::None;
+    default:
+        return FrameMatch::None;
+    }
+}
+
+FrameDecoder::FrameDecoder() : clock(steadyMs) {}
+
+void FrameDecoder::setClock(Clock c)
+{
+    clock = c ? std::move(c) : Clock(steadyMs);
+}
+
+void FrameDecoder::openAnswer()
+{
+    open = true;
+    openedAt = clock();
+    lastSeq = 0;
+    got = 0;
+}
+
+void FrameDecoder::expireAnswer()
+{
+    if (open && (got == kAllAnswerFrames || clock() - openedAt > kAnswerWindowMs))
+        open = false;
+}
+
+bool FrameDecoder::answerOpen() const
+{
+    return open && got != kAllAnswerFrames && clock() - openedAt <= kAnswerWindowMs;
+}
+
+void FrameDecoder::clear()
+{
+    waiting.clear();
+    inStep = false;
+    open = false;
+    lastSeq = 0;
+    got = 0;
+}
+
+bool FrameDecoder::nearNext(int seq) const
+{
+    // The next frame of the answer, or the one after it when one was lost.
+    return mayTake(seq) && seq - lastSeq <= 2;
+}
+
+bool FrameDecoder::mayTake(int seq) const
+{
+    // Forward through the answer, each frame once.
+    return open && seq > lastSeq && !(got & (1u << seq));
+}
+
+FrameDecoder::Verdict FrameDecoder::startsFrame(const QByteArray &b, int j, int fence) const
+{
+    if (j == fence)
+        return Verdict::Yes; // the chunk after the fence is a frame of its own
+    const int n = b.size();
+    if (j >= n)
+        return Verdict::More;
+    if (byteAt(b, j) != kFrameMarker) {
+        // Only the AUX frame may start with any byte.
+        if (!mayTake(kAuxSeq))
+            return Verdict::No;
+        return j + 2 >= n ? Verdict::More : byteAt(b, j + 2) == kAuxType ? Verdict::Yes : Verdict::No;
+    }
+    if (j + 1 >= n)
+        return Verdict::More;
+    if (isLiveKind(byteAt(b, j + 1)))
+        return Verdict::Yes;
+    if (!open)
+        return Verdict::No;
+    if (j + 2 >= n)
+        return Verdict::More;
+    const quint8 type = byteAt(b, j + 2);
+    if (type == kAuxType && mayTake(kAuxSeq))
+        return Verdict::Yes;
+    const SettingsFrameLayout *l = settingsFrameLayout(type);
+    if (!l || !mayTake(l->seq))
+        return Verdict::No;
+    if (j + 11 >= n)
+        return j + 11 >= fence && fence < n ? Verdict::No : Verdict::More;
+    return byteAt(b, j + 11) == kFrameMarker ? Verdict::Yes : Verdict::No;
+}
+
+FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bool step, int fence) const
+{
+    const int n = b.size();
+    const auto have = [&](int k) { return i + k < n; };
+    const auto at = [&](int k) { return byteAt(b, i + k); };
+    // A frame that ends past the fence is no frame: the chunk there is one of
+    // its own.
+    const auto judge = [&](int len) {
+        if (i + len > fence)
+            return Verdict::No;
+        return startsFrame(b, i + len, fence);
+    };
+    const bool marker = at(0) == kFrameMarker;
+
+    // Settings and AUX frames, where the answer's order allows them.
+    Candidate settings{Verdict::No, nullptr, FrameKind::Settings, 0};
+    bool settingsWeak = false; // taken although what follows starts no frame
+    if (open && (marker || (step && mayTake(kAuxSeq)))) {
+        if (!have(2)) {
+            settings.verdict = Verdict::More;
+        } else {
+            const quint8 type = at(2);
+            const SettingsFrameLayout *l = settingsFrameLayout(type);
+            // The AUX frame (7) and frame 17 share the type byte; the order
+            // tells them apart, and the AUX frame comes first.
+            if (type == kAuxType && mayTake(kAuxSeq)) {
+                Verdict v = judge(kAuxFrameLength);
+                // Bytes of no frame may follow it, as below; an AUX frame
+                // that lost a byte has the next frame start at its byte 7.
+                if (v == Verdict::No && (step || nearNext(kAuxSeq)) && have(kAuxFrameLength)) {
+                    const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
+                    v = shifted == Verdict::No ? Verdict::Yes : shifted == Verdict::More ? Verdict::More : Verdict::No;
+                    settingsWeak = v == Verdict::Yes;
+                }
+                settings = {v, &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
+            }
+            if (settings.verdict != Verdict::Yes && marker && l && mayTake(l->seq)) {
+                Verdict v = Verdict::More;
+                if (i + kSettingsFrameLength > fence)
+                    v = Verdict::No;
+                else if (have(11))
+                    v = at(11) == kFrameMarker ? judge(kSettingsFrameLength) : Verdict::No;
+                // In step, or for the frame the answer expects next, what
+                // follows may be bytes of no frame or a frame that lost its
+                // first bytes. A frame of ours that lost a byte shows a marker right
+                // before its end marker (its own end, then the next frame's
+                // start): that one is dropped; otherwise its bytes are whole.
+                bool weak = false;
+                // Nothing follows the last frame of an answer but what the
+                // transmitter streams anyway: it is not kept waiting for that.
+                if (v == Verdict::More && l->seq == kSettingsFrameCount && i + kSettingsFrameLength == n &&
+                    fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker)
+                    v = Verdict::Yes;
+                if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) &&
+                    at(11) == kFrameMarker && i + kSettingsFrameLength <= std::min<int>(fence, n) &&
+                    at(10) != kFrameMarker) {
+                    v = Verdict::Yes;
+                    weak = true;
+                }
+                if (v == Verdict::Yes || settings.verdict == Verdict::No) {
+                    settings = {v, l, FrameKind::Settings, kSettingsFrameLength};
+                    settingsWeak = weak;
+                }
+            }
         }
     }
-    // A byte stream: a frame starts at 0xFE, the byte after it tells a live
-    // frame, and settings and AUX frames must carry their end marker.
-    if (n < 1 || at(0) != kFrameMarker)
-        return FrameMatch::None;
-    if (n < 2)
-        return FrameMatch::Partial;
-    if (isLiveKind(at(1)))
-        return n >= kLiveFrameLength ? FrameMatch::Live : FrameMatch::Partial;
-    if (n < 3)
-        return FrameMatch::Partial;
-    const quint8 type = at(2);
-    if (type == kAuxType) {
-        // The AUX frame and settings frame 17 share the type byte; the AUX
-        // frame ends at byte 7, frame 17 has a curve point (0..100) there.
-        if (n < kAuxFrameLength)
-            return FrameMatch::Partial;
-        if (at(7) == kFrameMarker)
-            return FrameMatch::Aux;
-    } else if (!settingsFrameLayout(type)) {
-        return FrameMatch::None;
+
+    Candidate live{Verdict::No, nullptr, FrameKind::Servo, kLiveFrameLength};
+    bool liveAtEnd = false; // taken although nothing follows yet
+    if (marker) {
+        if (!have(1)) {
+            live.verdict = Verdict::More;
+        } else if (isLiveKind(at(1))) {
+            live.kind = at(1) == kServoKind ? FrameKind::Servo : FrameKind::Telemetry;
+            live.layout = at(1) == kServoKind ? &kServoFrame : &kTelemetryFrame;
+            // A live frame is shown at once when it ends with the bytes
+            // received so far.
+            liveAtEnd = i + kLiveFrameLength == n && fence >= n;
+            live.verdict = liveAtEnd ? Verdict::Yes : judge(kLiveFrameLength);
+        }
     }
-    if (n < kSettingsFrameLength)
-        return FrameMatch::Partial;
-    return at(11) == kFrameMarker ? FrameMatch::Settings : FrameMatch::None;
+
+    // Both may fit (a settings frame's free byte 1 can be a live kind): the
+    // frame the answer expects next wins, then a live frame followed by a
+    // frame, then a settings frame followed by bytes of no frame.
+    if (settings.verdict == Verdict::Yes && !settingsWeak &&
+        (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1))
+        return settings;
+    if (settings.verdict == Verdict::More && liveAtEnd)
+        return settings;
+    if (live.verdict != Verdict::No)
+        return live;
+    return settings;
+}
+
+bool FrameDecoder::readsWholeToEnd(const QByteArray &b, int i) const
+{
+    // Whether the bytes from i on read as whole frames, the last one perhaps
+    // not complete yet (shapes only: the answer's order is not asked).
+    const int n = b.size();
+    while (i < n) {
+        const quint8 first = byteAt(b, i);
+        if (first != kFrameMarker)
+            return false;
+        if (i + 1 >= n)
+            return true;
+        int len = 0;
+        if (isLiveKind(byteAt(b, i + 1))) {
+            len = kLiveFrameLength;
+        } else {
+            if (!open)
+                return false;
+            if (i + 2 >= n)
+                return true;
+            const quint8 type = byteAt(b, i + 2);
+            if (type == kAuxType && i + kAuxFrameLength < n && byteAt(b, i + kAuxFrameLength) == kFrameMarker)
+                len = kAuxFrameLength;
+            else if (settingsFrameLayout(type))
+                len = kSettingsFrameLength;
+            else
+                return false;
+            if (len == kSettingsFrameLength && i + 11 < n && byteAt(b, i + 11) != kFrameMarker)
+                return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+void FrameDecoder::take(const Candidate &c, const QByteArray &b, int i, TxSettingsRecord &s,
+                        TxLiveDataRecord &d, const std::function<void(const DecodedFrame &)> &onFrame)
+{
+    const QByteArray frame = b.mid(i, c.length);
+    const int seq = c.layout->seq;
+    if (seq > 0) {
+        lastSeq = seq;
+        got |= 1u << seq;
+    }
+    store(*c.layout, c.kind, frame, s, d, onFrame);
+}
+
+void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveDataRecord &d,
+                        const std::function<void(const DecodedFrame &)> &onFrame)
+{
+    bool step = inStep;
+    int i = 0;
+    const int end = std::min<int>(fence, b.size());
+    while (i < end) {
+        Candidate c = candidateAt(b, i, step, fence);
+        if (c.verdict == Verdict::Yes && !step) {
+            // Out of step: a start further on from which everything reads
+            // as whole frames is the better bet than one that swallows it,
+            // and so is a settings frame the answer is waiting for.
+            const bool whole = readsWholeToEnd(b, i);
+            const bool live = c.kind == FrameKind::Servo || c.kind == FrameKind::Telemetry;
+            for (int r = i + 1; r < i + c.length && r < b.size(); ++r) {
+                if (byteAt(b, r) != kFrameMarker)
+                    continue;
+                // Only a frame that can be judged whole there counts.
+                const Candidate other = candidateAt(b, r, false, fence);
+                if (other.verdict != Verdict::Yes)
+                    continue;
+                const bool settingsThere =
+                    live && open && (other.kind == FrameKind::Settings || other.kind == FrameKind::Aux);
+                if ((!whole && readsWholeToEnd(b, r)) || settingsThere) {
+                    c.verdict = Verdict::No;
+                    break;
+                }
+            }
+        }
+        if (c.verdict == Verdict::Yes) {
+            take(c, b, i, s, d, onFrame);
+            i += c.length;
+            step = true;
+            if (!answerOpen())
+                open = false;
+            continue;
+        }
+        if (c.verdict == Verdict::More) {
+            // A start that cannot be judged yet waits for the next chunk,
+            // unless a frame that can be judged whole follows within it:
+            // then the start was stale.
+            int r = i + 1;
+            while (r < b.size() && candidateAt(b, r, false, fence).verdict != Verdict::Yes)
+                ++r;
+            if (r >= b.size()) {
+                waiting = b.mid(i);
+                inStep = step;
+                return;
+            }
+            i = r;
+            step = false;
+            continue;
+        }
+        // Nothing starts here: look for the next frame marker.
+        step = false;
+        ++i;
+        while (i < end && byteAt(b, i) != kFrameMarker)
+            ++i;
+    }
+    waiting.clear();
+    inStep = step;
 }
 
 void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
@@ -224,53 +435,48 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
 {
     if (chunk.isEmpty())
         return;
-    // A chunk that is one frame by the length rules is that frame, whatever
-    // waits from before: the waiting bytes were a fragment that never got its
-    // rest.
-    const FrameMatch whole = classifyFrame(chunk, 0, Framing::Chunk);
-    if (whole != FrameMatch::None) {
+    expireAnswer();
+    // A chunk that is one frame under the length rules is that frame, where
+    // the answer's order allows it: the waiting bytes are settled up to it.
+    // Not where the bytes before it are a frame begun in step: then the chunk
+    // goes on with that frame and only looks like one of its own.
+    const FrameMatch whole = waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk)
+                                                          : FrameMatch::None;
+    const SettingsFrameLayout *layout = nullptr;
+    FrameKind kind = FrameKind::Settings;
+    if (whole == FrameMatch::Live) {
+        const bool servo = byteAt(chunk, 1) == kServoKind;
+        layout = servo ? &kServoFrame : &kTelemetryFrame;
+        kind = servo ? FrameKind::Servo : FrameKind::Telemetry;
+    } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq)) {
+        layout = &kAuxFrame;
+        kind = FrameKind::Aux;
+    } else if (whole == FrameMatch::Settings && open) {
+        const SettingsFrameLayout *l = settingsFrameLayout(byteAt(chunk, 2));
+        if (!l) {
+            // A frame of a type we do not know changes nothing.
+            if (!waiting.isEmpty())
+                scan(waiting + chunk, waiting.size(), s, d, onFrame);
+            waiting.clear();
+            inStep = true;
+            if (onFrame)
+                onFrame({FrameKind::Settings, 0});
+            return;
+        }
+        if (mayTake(l->seq))
+            layout = l;
+    }
+    if (layout) {
+        if (!waiting.isEmpty())
+            scan(waiting + chunk, waiting.size(), s, d, onFrame);
+        take({Verdict::Yes, layout, kind, chunk.size()}, chunk, 0, s, d, onFrame);
         waiting.clear();
-        storeFrame(whole, chunk, 0, s, d, onFrame);
+        inStep = true;
+        expireAnswer();
         return;
     }
-
-    QByteArray b;
-    if (waiting.isEmpty()) {
-        b = chunk;
-    } else {
-        b = waiting + chunk;
-        waiting.clear();
-        // When the chunk begins with a frame of its own, the waiting bytes
-        // give way unless, together with the chunk, they make a frame with
-        // its end marker that is followed by nothing or by the next frame's
-        // 0xFE. So a stale fragment never swallows a good frame.
-        if (isFrame(classifyFrame(chunk, 0, Framing::Stream))) {
-            const FrameMatch m = classifyFrame(b, 0, Framing::Stream);
-            const int len = frameLength(m);
-            const bool marked = m == FrameMatch::Settings || m == FrameMatch::Aux;
-            if (!marked || (len < b.size() && byteAt(b, len) != kFrameMarker))
-                b = chunk;
-        }
-    }
-
-    int i = 0;
-    while (i < b.size()) {
-        const FrameMatch m = classifyFrame(b, i, Framing::Stream);
-        if (m == FrameMatch::None) {
-            ++i;
-        } else if (m == FrameMatch::Partial) {
-            // A whole frame further on means this start is stale.
-            const int j = nextFrame(b, i + 1);
-            if (j < 0) {
-                waiting = b.mid(i);
-                return;
-            }
-            i = j;
-        } else {
-            storeFrame(m, b, i, s, d, onFrame);
-            i += frameLength(m);
-        }
-    }
+    scan(waiting + chunk, std::numeric_limits<int>::max(), s, d, onFrame);
+    expireAnswer();
 }
 
 const std::vector<SettingsFrameLayout> &settingsFrameLayouts()

@@ -18,30 +18,32 @@
 // AUX frame (8 bytes, sequence number 7):
 //   0xFE, 0x00, 0xAA, aux[0..3], 0xFE
 //
-// How frames are found in the received bytes:
-// - A chunk that is exactly one frame under the length rules is decoded at
-//   once as that frame and never merged with bytes before or after it: 20
-//   bytes starting 0xFE 0x18/0x19 are a live frame; 12 bytes with 0xFE at both
-//   ends are a settings frame (an unknown type changes no field but still
-//   counts); 8 bytes with byte 2 = 0xAA are the AUX frame, bytes 0, 1 and 7
-//   not examined.
-// - Anything else is scanned as a byte stream (joined frames, split frames,
-//   garbage). A frame starts at 0xFE; the byte after it decides: 0x18/0x19 is
-//   a live frame (it has no end marker); otherwise byte 2 = 0xAA with 0xFE at
-//   byte 7 is the AUX frame, and 12 bytes of a known type ending in 0xFE are
-//   a settings frame (settings frame 17 also has type 0xAA, with a curve point
-//   at byte 7). In a stream, a settings or AUX frame whose free byte 1 is
-//   0x18/0x19 reads as the start of a live frame; such a frame is recognised
-//   only as a chunk of its own.
-// - Bytes that start a frame but are not all there yet wait for the next
-//   chunk (fewer than 20 are ever kept). A chunk that is a frame of its own
-//   drops them; a chunk that begins with a frame drops them unless the two
-//   together make a settings or AUX frame with its end marker, followed by
-//   nothing or by 0xFE. A waiting start also gives way to a whole frame found
-//   further on. Bytes that belong to no frame are dropped.
-// - So a frame whose rest arrives as a chunk that is a frame under the length
-//   rules (frame 17 cut right after its 8th byte, say) is lost; the next READ
-//   brings it again.
+// How frames are found in the received bytes (the bytes of successive chunks
+// form one stream; an adapter cuts and joins them as it likes):
+// - Live frames are found at any time. Settings and AUX frames only while an
+//   answer is expected: from the moment "RR" goes out (openAnswer) until all
+//   nineteen frames of the answer are in or kAnswerWindowMs have passed. No
+//   transmitter sends settings unasked, so outside an answer no byte, whatever
+//   its pattern, changes a setting.
+// - Within an answer the frames come in their order (1..19, the AUX frame as
+//   7), each at most once; a frame 1 starts the answer afresh. A settings or
+//   AUX frame is taken only where the order allows it.
+// - A chunk that is exactly one frame under the length rules (20 bytes 0xFE
+//   0x18/0x19; 12 bytes with 0xFE at both ends; 8 bytes with 0xAA at byte 2,
+//   bytes 0, 1 and 7 not examined) is that frame, provided the answer's order
+//   allows it; what waits from before is settled up to the chunk's start.
+// - Anything else is read as a stream. A frame is taken only when it is
+//   followed by what can start a frame (0xFE and a live kind, 0xFE and a
+//   settings type whose end marker is in place, or the AUX frame the order
+//   expects); a frame that ends with the bytes received so far waits for the
+//   next chunk (a live frame is taken at once, unless a settings frame may
+//   start at the same place). So a frame that lost a byte is dropped, never
+//   decoded shifted: asking again repairs it.
+// - In step (right after a frame) the next frame is expected right there, and
+//   the AUX frame is found whatever its free bytes hold. Out of step (after
+//   bytes of no frame), the first frame start from which the rest of the
+//   received bytes reads as whole frames wins; a candidate that would swallow
+//   such a start gives way.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -74,6 +76,8 @@ constexpr int kLiveFrameLength = 20;
 constexpr int kSettingsFrameLength = 12;
 constexpr int kAuxFrameLength = 8;
 constexpr int kAuxSeq = 7;
+// The frames that answer "RR": 18 settings frames and the AUX frame.
+constexpr int kSettingsFrameCount = 19;
 // The bytes that the length rules never examine: a transmitter may send
 // anything there (we send 0x00, and 0xFE as the AUX frame's end marker).
 constexpr int kSettingsFreeBytes[] = {1};
@@ -110,28 +114,70 @@ struct DecodedFrame {
     int seq; // 0 for live frames or an unknown settings type
 };
 
-// What the bytes from b[i] on hold. Framing::Chunk reads them as one chunk
-// (the length rules: exactly one frame or nothing, None); Framing::Stream as
-// the start of a byte stream (Partial: a frame start that needs more bytes;
-// None: no frame starts at i).
-enum class Framing { Chunk, Stream };
-enum class FrameMatch { None, Partial, Live, Aux, Settings };
-FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing);
+// What a chunk holds under the length rules alone: exactly one frame of the
+// given kind, or None. (Framing names how the bytes are read; the stream is the
+// decoder's business.)
+enum class Framing { Chunk };
+enum class FrameMatch { None, Live, Aux, Settings };
+FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing = Framing::Chunk);
 
-// The decoder of the received bytes. It keeps the start of a frame that has
-// not arrived whole yet until the next chunk.
+// How long an answer to "RR" may take at most before settings frames are no
+// longer taken (longer than the window's 500 ms pause, for a slow transmitter).
+constexpr int kAnswerWindowMs = 2500;
+// The frame sequence numbers of one answer, as bits 1..19.
+constexpr quint32 kAllAnswerFrames = 0xFFFFEu;
+
+// The decoder of the received bytes. It keeps the bytes that cannot be judged
+// yet until the next chunk, and whether an answer to "RR" is expected.
 class FrameDecoder
 {
 public:
-    // Decodes every whole frame that the chunk completes into s and d.
-    // onFrame is called after each frame is stored (the window uses it to
-    // refresh at once after settings frames). An empty chunk does nothing.
+    using Clock = std::function<qint64()>; // milliseconds, monotonic
+    FrameDecoder();
+
+    // Decodes every frame that the chunk completes into s and d. onFrame is
+    // called after each frame is stored (the window uses it to refresh at
+    // once after settings frames). An empty chunk does nothing.
     void feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
               const std::function<void(const DecodedFrame &)> &onFrame = {});
-    // Forgets the waiting bytes (a new link starts clean).
-    void clear() { waiting.clear(); }
+    // "RR" goes out: settings frames are taken from now on, for one answer.
+    void openAnswer();
+    // Whether settings frames are taken now.
+    bool answerOpen() const;
+    // The sequence numbers (bits 1..19) decoded in the current answer, which
+    // a frame 1 or openAnswer starts afresh.
+    quint32 answerFrames() const { return got; }
+    // Forgets the waiting bytes and any answer (a new link starts clean).
+    void clear();
     const QByteArray &pending() const { return waiting; }
+    // The time source (tests and simulations run on their own clock).
+    // An empty one is the steady clock again.
+    void setClock(Clock c);
 
 private:
+    enum class Verdict { No, Yes, More };
+    struct Candidate {
+        Verdict verdict = Verdict::No;
+        const SettingsFrameLayout *layout = nullptr;
+        FrameKind kind = FrameKind::Servo;
+        int length = 0;
+    };
+    void scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveDataRecord &d,
+              const std::function<void(const DecodedFrame &)> &onFrame);
+    Candidate candidateAt(const QByteArray &b, int i, bool inStep, int fence) const;
+    Verdict startsFrame(const QByteArray &b, int j, int fence) const;
+    bool readsWholeToEnd(const QByteArray &b, int i) const;
+    bool mayTake(int seq) const;
+    bool nearNext(int seq) const;
+    void take(const Candidate &c, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
+              const std::function<void(const DecodedFrame &)> &onFrame);
+    void expireAnswer();
+
     QByteArray waiting;
+    bool inStep = false; // waiting[0] (or the next chunk) starts right after a frame
+    bool open = false;
+    qint64 openedAt = 0;
+    int lastSeq = 0;
+    quint32 got = 0;
+    Clock clock;
 };

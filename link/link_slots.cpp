@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "link/frames.h"
 #include "link/lines.h"
+#include "link/receive.h"
 #include "model/txsettings.h"
 #include "ui/mainwindowform.h"
 
@@ -22,18 +23,16 @@ static void sendBytes(QSerialPort &port, const QByteArray &bytes)
 
 void MainWindow::serialPort_readyRead()
 {
-    const QByteArray chunk = serialPort.readAll();
-    if (chunk.isEmpty())
-        return;
-    decoder.feed(chunk, TxSettings, TxLiveData, [this](const DecodedFrame &f) {
-        if (f.kind == FrameKind::Settings)
-            ui_Display(); // show the transmitter's values at once, not at the next tick
-        if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
-            qDebug("ReadFlag:%d", f.seq); // readFlag itself is set by the decoder
-    });
-    Dr_DataSelet();
-    FalseSaveData();
-    sendBytes(serialPort, kAckWord); // handed to the device now, not on the next loop turn
+    receiveChunk(
+        decoder, serialPort.readAll(), TxSettings, TxLiveData,
+        [this](const DecodedFrame &f) {
+            if (f.kind == FrameKind::Settings)
+                ui_Display(); // show the transmitter's values at once, not at the next tick
+            if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
+                qDebug("ReadFlag:%d", f.seq); // readFlag itself is set by the decoder
+        },
+        // Handed to the device now, not on the next loop turn.
+        [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); });
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
@@ -41,53 +40,62 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
     return beWord(b, a);
 }
 
-static void sendLine(QSerialPort &port, const QString &line)
+// The encoders: each sends its line of the settings as they are now, built
+// as every write builds them, then pauses.
+void MainWindow::sendLineNow(LineKind kind)
 {
-    sendBytes(port, line.toLatin1());
+    const SettingsLines lines = buildSettingsLines(TxSettings);
+    lineS = QString::fromLatin1(lines.s);
+    lineG = QString::fromLatin1(lines.g);
+    lineH = QString::fromLatin1(lines.h);
+    sendBytes(serialPort, kind == LineKind::S ? lines.s : kind == LineKind::G ? lines.g : lines.h);
+    waitMs(kLinePauseMs);
 }
 
 void MainWindow::SendData1()
 {
-    setRawAlarms(LineKind::S, TxSettings);
-    lineS = QString::fromLatin1(buildLine(LineKind::S, TxSettings));
-    sendLine(serialPort, lineS);
-    waitMs(kLinePauseMs);
+    sendLineNow(LineKind::S);
 }
 
 void MainWindow::SendData2()
 {
-    lineG = QString::fromLatin1(buildLine(LineKind::G, TxSettings));
-    sendLine(serialPort, lineG);
-    waitMs(kLinePauseMs);
+    sendLineNow(LineKind::G);
 }
 
 void MainWindow::SendData3()
 {
-    setRawAlarms(LineKind::H, TxSettings);
-    lineH = QString::fromLatin1(buildLine(LineKind::H, TxSettings));
-    sendLine(serialPort, lineH);
-    waitMs(kLinePauseMs);
+    sendLineNow(LineKind::H);
 }
 
-SettingsLines MainWindow::sendSettings(bool withAck)
+SettingsLines MainWindow::sendSettings(bool withAck, quint64 *runOut)
 {
     // Closing the window now does not end the program before the last line.
     const QEventLoopLocker keepRunning;
     const quint64 run = ++writeCount;
     const quint64 link = linkCount;
+    if (runOut)
+        *runOut = run;
+    if (withAck)
+        ackOwed = true;
     // All three lines come from the store as it is now; edits made during the
     // pauses stay in the store for the next write.
     const SettingsLines lines = buildSettingsLines(TxSettings);
     lineS = QString::fromLatin1(lines.s);
     lineG = QString::fromLatin1(lines.g);
     lineH = QString::fromLatin1(lines.h);
-    runSequence(
-        withAck ? writeSequence(lines) : linesSequence(lines),
-        // Stop when the link it started on has closed, or when a newer write
-        // sequence ran in one of the pauses: that one sent a complete, newer
-        // set, and lines of this older one must not follow it.
-        [&] { return link == linkCount && run == writeCount; },
-        [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); }, waitMs);
+    // Stop when the link it started on has closed, or when a newer sequence
+    // ran in one of the pauses: that one sent a complete, newer set, and
+    // lines of this older one must not follow it.
+    const auto current = [&] { return link == linkCount && run == writeCount; };
+    const bool whole = runSequence(
+        linesSequence(lines), current, [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); },
+        waitMs);
+    // The sequence that ends last closes every write it overtook (or its
+    // own) with "WWW": SAVE alone sends none, SAVE within WRITE sends it.
+    if (whole && ackOwed && current()) {
+        ackOwed = false;
+        sendBytes(serialPort, kAckWord);
+    }
     return lines;
 }
 
@@ -104,6 +112,8 @@ void MainWindow::on_toolButton_Read_clicked()
 {
     if (!commandMayRun(ui->toolButton_Read))
         return;
+    // The answer's settings frames are taken from now on.
+    decoder.openAnswer();
     sendBytes(serialPort, kReadWord);
     waitMs(kReadPauseMs);
 }

@@ -76,6 +76,12 @@ struct Rig {
                readWhile(pty, 5000, [](const QByteArray &b) { return b.size() >= 2; }) == "OK";
     }
     MainWindowForm *ui() const { return w->form(); }
+    // Clicks READ: settings frames are taken from now on, for one answer.
+    bool ask()
+    {
+        ui()->toolButton_Read->click();
+        return readWhile(pty, 5000, [](const QByteArray &b) { return b.size() >= 2; }) == "RR";
+    }
     // Writes a chunk to the tool and returns its answer, once 3 bytes are back.
     QByteArray send(const QByteArray &chunk)
     {
@@ -199,10 +205,12 @@ private slots:
     {
         Rig r;
         QVERIFY(r.open());
+        QVERIFY(r.ask());
         r.send(subFrame(40));
         QCOMPARE(TxSettings.sub[0], 40);
         QCOMPARE(TxSettings.sub[7], 40);
         // A sub-trim byte of 0 decodes to -120, and validation puts it back to 0.
+        QVERIFY(r.ask());
         r.send(settingsFrame(0x55, {0, 0, 0, 0, 0, 0, 0, 0}));
         QCOMPARE(TxSettings.sub[3], 0);
         // The D/R mirrors follow a D/R frame at once.
@@ -220,13 +228,17 @@ private slots:
         Rig r;
         QVERIFY(r.open());
         const QByteArray f = settingsFrame(0xA1, {2, 10, 20, 30, 40, 50, 60});
+        QVERIFY(r.ask());
         QCOMPARE(r.send(f.left(5)), QByteArray("WWW"));
         QCOMPARE(TxSettings.attiM, 4); // not yet
-        QCOMPARE(r.send(f.mid(5)), QByteArray("WWW"));
+        // Judged once the next frame begins.
+        QCOMPARE(r.send(f.mid(5) + servoFrame().left(2)), QByteArray("WWW"));
         QCOMPARE(TxSettings.attiM, 2);
         QCOMPARE(TxSettings.atti[5], 60);
 
-        QCOMPARE(r.send(subFrame(-20) + settingsFrame(0xA4, {1, 2, 3, 4, 5, 6, 7, 8})), QByteArray("WWW"));
+        QVERIFY(r.ask());
+        QCOMPARE(r.send(subFrame(-20) + settingsFrame(0xA4, {1, 2, 3, 4, 5, 6, 7, 8}) + servoFrame()),
+                 QByteArray("WWW"));
         QCOMPARE(TxSettings.sub[2], -20);
         QCOMPARE(TxSettings.delay[7], 8);
     }
@@ -241,6 +253,7 @@ private slots:
         QSpinBox *sub1 = r.ui()->spinBox_sub1;
         QComboBox *aux5 = r.ui()->comboBox_AUX5;
         QCOMPARE(sub1->value(), 0);
+        QVERIFY(r.ask());
         r.send(subFrame(55));
         QCOMPARE(sub1->value(), 55);
 
@@ -283,6 +296,7 @@ private slots:
         QFETCH(int, readFlag);
         Rig r;
         QVERIFY(r.open());
+        QVERIFY(r.ask());
         LogCatcher log;
         r.send(chunk);
         QCOMPARE(TxLiveData.readFlag, readFlag);

@@ -112,6 +112,7 @@ void TestSim::dumpIsTheModelInSequenceOrder()
     TxSettingsRecord s = startSettings();
     TxLiveDataRecord d = startLiveData();
     FrameDecoder decoder;
+    decoder.openAnswer(); // "RR" went out
     QList<int> seqs;
     for (const QByteArray &f : frames) {
         QVERIFY(f.size() == kSettingsFrameLength || f.size() == kAuxFrameLength);
