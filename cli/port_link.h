@@ -55,7 +55,6 @@ QString portAccessProblem(const QString &devicePath);
 // The hint for a port we may not open.
 extern const char kDialoutHint[];
 
-
 class PortLink : public QObject
 {
     Q_OBJECT
@@ -86,8 +85,14 @@ public:
     TxSettingsRecord settings;
     TxLiveDataRecord live;
 
-    // "RR" went out: the answer's settings frames are taken from now on.
-    void openAnswer() { decoder.openAnswer(); }
+    // "RR" went out: the answer's settings frames are taken from now on, into
+    // a store started afresh, so what is received is one answer, never
+    // frames of two answers mixed.
+    void openAnswer()
+    {
+        decoder.openAnswer();
+        resetReceived();
+    }
     // Forgets which frames arrived and starts the store afresh.
     void resetReceived();
     // Settings and AUX frame sequence numbers (1..19) seen since the last

@@ -162,11 +162,16 @@ void TestCliPort::readGivesTheWindowsFile()
 
 void TestCliPort::readAsksAgainForMissingFrames_data()
 {
-    QTest::addColumn<int>("lostDumps"); // how many answers to "RR" lack frame 12
+    QTest::addColumn<int>("lostDumps"); // how many answers to "RR" lack frame `lost`
+    QTest::addColumn<int>("lost");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("frame 12 lost once") << 1 << 0 << "";
-    QTest::newRow("frame 12 never comes") << 100 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
+    QTest::newRow("frame 12 lost once") << 1 << 12 << 0 << "";
+    QTest::newRow("frame 12 never comes")
+        << 100 << 12 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
+    // The next answer cuts frame 17 after its 8th byte, which then looks
+    // like an AUX frame: the file is still one whole answer.
+    QTest::newRow("frame 18 lost once, then frame 17 cut") << 1 << 18 << 0 << "";
 }
 
 // A transmitter played by the test on a bare pty: each "RR" is answered with
@@ -174,6 +179,7 @@ void TestCliPort::readAsksAgainForMissingFrames_data()
 void TestCliPort::readAsksAgainForMissingFrames()
 {
     QFETCH(int, lostDumps);
+    QFETCH(int, lost);
     QFETCH(int, status);
     QFETCH(QString, message);
     PtyPair pty;
@@ -181,14 +187,23 @@ void TestCliPort::readAsksAgainForMissingFrames()
     QTemporaryDir dir;
     const QString out = dir.filePath("model.txt");
     QRandomGenerator g(5);
-    const TxSettingsRecord model = randomInRangeSettings(g);
+    TxSettingsRecord model = randomInRangeSettings(g);
+    for (int &a : model.aux)
+        a = 0; // NULL: what the head of frame 17 would not say
     int answered = 0;
     auto respond = [&](const QByteArray &wire, PtyPair &p) {
         for (; answered < wire.count("RR"); ++answered) {
             const std::vector<QByteArray> dump = settingsDump(model, startLiveData());
-            for (size_t i = 0; i < dump.size(); ++i)
-                if (i + 1 != 12 || answered >= lostDumps)
+            for (size_t i = 0; i < dump.size(); ++i) {
+                if (int(i) + 1 == lost && answered < lostDumps)
+                    continue;
+                if (i + 1 == 17 && answered >= lostDumps) {
+                    p.write(dump[i].left(8));
+                    p.write(dump[i].mid(8));
+                } else {
                     p.write(dump[i]);
+                }
+            }
         }
     };
 
