@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -115,6 +116,8 @@ private slots:
     void editDuringSave();
     void nestedWriteSequences_data();
     void nestedWriteSequences();
+    void nestedSavesKeepTheNewer();
+    void closeDuringLoadLock();
 };
 
 void TestSequences::closeWindowDuringSequence_data()
@@ -318,6 +321,13 @@ void TestSequences::nestedWriteSequences_data()
                                          << "toolButton_Send" << 1;
     QTest::newRow("READ in WRITE") << "toolButton_Send"
                                    << "toolButton_Read" << 1;
+    // SAVE sends lines only, but within a write it closes it with "WWW".
+    QTest::newRow("SAVE in WRITE after S") << "toolButton_Send"
+                                           << "toolButton_Save" << 1;
+    QTest::newRow("SAVE in RESET after H") << "toolButton_Reset"
+                                           << "toolButton_Save" << 3;
+    QTest::newRow("SAVE in DATA RESET after G") << "pushButton_Reset2"
+                                                << "toolButton_Save" << 2;
 }
 
 // The transmitter ends with one consistent, newest set: the outer sequence
@@ -340,16 +350,21 @@ void TestSequences::nestedWriteSequences()
     // A nested WRITE sends the store as the outer RESET left it.
     TxSettingsRecord innerState = inner.contains("Reset") ? factory(TxSettings) : outerState;
     const SettingsLines innerLines = buildSettingsLines(innerState);
+    QTemporaryDir dir;
     bool nested = false;
     wire.onBytes = [&] {
         if (!nested && lineCount(wire.bytes) == innerAfterLines) {
             nested = true;
+            if (inner == "toolButton_Save")
+                answerNextFileDialog(dir.filePath("saved.txt"));
             QTimer::singleShot(0, &w, [&] { button(w, inner)->click(); });
         }
     };
     button(w, outer)->click();
     QVERIFY(nested);
     wire.bytes += readWhile(pty, 300);
+    if (inner == "toolButton_Save")
+        QCOMPARE(fileBytes(dir.filePath("saved.txt")), innerLines.s + innerLines.g + innerLines.h);
 
     QStringList expectedTokens{"OK"};
     if (inner == "toolButton_Read") {
@@ -361,6 +376,78 @@ void TestSequences::nestedWriteSequences()
     }
     expectedTokens << "WWW";
     QCOMPARE(tokens(wire.bytes), expectedTokens);
+}
+
+// A SAVE to a file during the pauses of an earlier SAVE to the same file:
+// the file keeps the newer settings, which are also what the wire got last.
+void TestSequences::nestedSavesKeepTheNewer()
+{
+    PtyPair pty;
+    setTestPorts({pty.slavePath()});
+    TxSettings = randomStore(7);
+    const SettingsLines older = buildSettingsLines(TxSettings);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("same.txt");
+    MainWindow w;
+    clickOpen(w);
+    Wire wire(pty);
+    QVERIFY(waitFor([&] { return wire.bytes == "OK"; }, 10000));
+    SettingsLines newer;
+    bool nested = false;
+    wire.onBytes = [&] {
+        if (!nested && lineCount(wire.bytes) == 1) {
+            nested = true;
+            w.findChild<QSpinBox *>("spinBox_sub1")->setValue(TxSettings.sub[0] == 33 ? 34 : 33);
+            TxSettingsRecord now = TxSettings;
+            newer = buildSettingsLines(now);
+            answerNextFileDialog(file);
+            QTimer::singleShot(0, &w, [&] { w.form()->toolButton_Save->click(); });
+        }
+    };
+    answerNextFileDialog(file);
+    w.form()->toolButton_Save->click();
+    QVERIFY(nested);
+    wire.bytes += readWhile(pty, 300);
+    const QStringList want = QStringList({"OK", QString::fromLatin1(older.s)}) + lineTokens(newer);
+    QCOMPARE(tokens(wire.bytes), want);
+    QCOMPARE(fileBytes(file), newer.s + newer.g + newer.h);
+}
+
+// Closing the window within LOAD's button lock, while a WRITE runs: no file
+// dialog opens, and the WRITE goes on to its end.
+void TestSequences::closeDuringLoadLock()
+{
+    PtyPair pty;
+    setTestPorts({pty.slavePath()});
+    TxSettings = randomStore(8);
+    const SettingsLines lines = buildSettingsLines(TxSettings);
+    MainWindow window;
+    MainWindow *w = &window;
+    w->show();
+    clickOpen(*w);
+    Wire wire(pty);
+    QVERIFY(waitFor([&] { return wire.bytes == "OK"; }, 10000));
+    bool dialog = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog = true;
+            d->reject();
+        }
+    });
+    watch.start(10);
+    bool loaded = false;
+    wire.onBytes = [&] {
+        if (!loaded && lineCount(wire.bytes) == 1) {
+            loaded = true;
+            QTimer::singleShot(0, w, [w] { w->form()->toolButton_Load->click(); });
+            QTimer::singleShot(50, w, [w] { w->close(); });
+        }
+    };
+    w->form()->toolButton_Send->click();
+    QVERIFY(waitFor([&] { return wire.bytes.endsWith("WWW") && lineCount(wire.bytes) == 3; }, 10000));
+    QVERIFY(waitFor([&] { return dialog; }, 1500) == false);
+    QCOMPARE(tokens(wire.bytes), QStringList{"OK"} + lineTokens(lines) + QStringList{"WWW"});
 }
 
 QTEST_MAIN(TestSequences)
