@@ -43,6 +43,10 @@ int main(int argc, char *argv[])
                                      "HZ", "50");
     const QCommandLineOption splitOpt("split", "Split every write in two, a few milliseconds apart.");
     const QCommandLineOption joinOpt("join", "Send every two frames in one write.");
+    const QCommandLineOption cutOpt("cut",
+                                    "Hand everything over in random pieces of 1..N bytes, as a USB serial "
+                                    "adapter does: pieces end inside frames and join frames.",
+                                    "N");
     const QCommandLineOption garbageOpt("garbage", "Send a burst of random bytes before every write.");
     const QCommandLineOption freeOpt("random-free-bytes",
                                      "Fill the bytes of settings and AUX frames that carry nothing with "
@@ -58,7 +62,7 @@ int main(int argc, char *argv[])
                                        "then txsim ends.",
                                        "SECONDS");
     parser.addOptions(
-        {linkOpt, rateOpt, splitOpt, joinOpt, garbageOpt, freeOpt, alterOpt, muteOpt, vanishOpt});
+        {linkOpt, rateOpt, splitOpt, joinOpt, cutOpt, garbageOpt, freeOpt, alterOpt, muteOpt, vanishOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "txsim: unexpected argument \"%s\" (txsim --help)\n",
@@ -71,6 +75,15 @@ int main(int argc, char *argv[])
     if (!ok || rate < 0 || rate > 1000) {
         std::fprintf(stderr, "txsim: --rate wants a number from 0 to 1000\n");
         return 2;
+    }
+
+    int cut = 0;
+    if (parser.isSet(cutOpt)) {
+        cut = parser.value(cutOpt).toInt(&ok);
+        if (!ok || cut < 1 || cut > 4096) {
+            std::fprintf(stderr, "txsim: --cut wants a number of bytes from 1 to 4096\n");
+            return 2;
+        }
     }
 
     double vanishAfter = -1;
@@ -90,6 +103,7 @@ int main(int argc, char *argv[])
     tx.setLiveInterval(rate == 0 ? 0 : qMax(2, int(1000.0 / rate + 0.5)));
     tx.setSplitFrames(parser.isSet(splitOpt));
     tx.setJoinFrames(parser.isSet(joinOpt));
+    tx.setCut(cut);
     tx.setGarbage(parser.isSet(garbageOpt));
     tx.setRandomFreeBytes(parser.isSet(freeOpt));
     tx.setAlterOnWrite(parser.isSet(alterOpt));

@@ -323,7 +323,21 @@ void VirtualTransmitter::shapeAndQueue(const QByteArray &bytes)
         queue(burst, 0);
         gap = faultGapMs;
     }
-    if (split && bytes.size() > 1) {
+    if (cutMax > 0) {
+        // One stream, cut anywhere: a piece may end inside a frame or join
+        // the end of one with the start of the next. What is left waits for
+        // the next write.
+        uncut += bytes;
+        while (!uncut.isEmpty()) {
+            const int len = int(random.bounded(1, cutMax + 1));
+            if (len > uncut.size() && streaming)
+                break;
+            // 1 ms apart, so each piece reaches the reader on its own, as
+            // long as that keeps up with the line; else back to back.
+            queue(uncut.left(len), pieces.size() < 8 ? 1 : 0);
+            uncut.remove(0, qMin(len, int(uncut.size())));
+        }
+    } else if (split && bytes.size() > 1) {
         const int at = splitAt > 0 ? qMin(splitAt, bytes.size() - 1) : int(random.bounded(1, bytes.size()));
         queue(bytes.left(at), gap);
         queue(bytes.mid(at), faultGapMs);

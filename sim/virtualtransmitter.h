@@ -66,6 +66,10 @@ public:
     void setSplitFrames(bool on, int at = 0);
     // Every two frames go out in one write.
     void setJoinFrames(bool on);
+    // Everything goes out as one stream cut in random pieces of 1..maxBytes
+    // bytes, 1 ms apart while the line keeps up, as a USB serial adapter
+    // hands bytes over (0: off).
+    void setCut(int maxBytes) { cutMax = qMax(0, maxBytes); }
     // A burst of 1..maxBytes random bytes goes out (as a write of its own)
     // before every write.
     void setGarbage(bool on, int maxBytes = 10);
@@ -163,6 +167,8 @@ private:
     bool alterOnWrite = false;
     bool mute = false;
     bool join = false;
+    int cutMax = 0;
+    QByteArray uncut; // bytes not cut into pieces yet
     bool garbage = false;
     bool randomFree = false;
     int garbageMax = 10;

@@ -130,15 +130,21 @@ void TestCliPort::readGivesTheWindowsFile_data()
 {
     QTest::addColumn<int>("seed"); // 0: the transmitter's own demo model
     QTest::addColumn<bool>("split");
-    QTest::newRow("demo model") << 0 << false;
-    QTest::newRow("random model") << 1 << false;
-    QTest::newRow("random model, every write split") << 2 << true;
+    QTest::addColumn<int>("cut"); // pieces of 1..cut bytes, free bytes random
+    QTest::newRow("demo model") << 0 << false << 0;
+    QTest::newRow("random model") << 1 << false << 0;
+    QTest::newRow("random model, every write split") << 2 << true << 0;
+    // An adapter that cuts and joins anywhere, live frames between the
+    // answer's frames, AUX byte 7 anything (0x00 included).
+    QTest::newRow("random model, cut in 1..3 bytes") << 3 << false << 3;
+    QTest::newRow("random model, cut in 1..24 bytes") << 4 << false << 24;
 }
 
 void TestCliPort::readGivesTheWindowsFile()
 {
     QFETCH(int, seed);
     QFETCH(bool, split);
+    QFETCH(int, cut);
     VirtualTransmitter tx;
     QVERIFY(tx.isValid());
     if (seed > 0) {
@@ -146,11 +152,13 @@ void TestCliPort::readGivesTheWindowsFile()
         tx.setSettings(randomInRangeSettings(g));
     }
     tx.setSplitFrames(split);
+    tx.setCut(cut);
+    tx.setRandomFreeBytes(cut > 0);
     QTemporaryDir dir;
     const QString out = dir.filePath("model.txt");
 
     const Run r = txctl({"read", tx.slavePath(), "-o", out});
-    QCOMPARE(r.status, 0);
+    QVERIFY2(r.status == 0, qPrintable(r.err));
     QCOMPARE(readFile(out), windowSaveAfterRead(tx.settings()));
     QVERIFY(r.err.contains("frames received 19/19"));
     const QStringList said = saidTo(tx);
