@@ -1,4 +1,6 @@
+#include <QRandomGenerator>
 #include <benchmark/benchmark.h>
+#include <vector>
 
 #include "link/frames.h"
 #include "link/lines.h"
@@ -45,6 +47,37 @@ void BM_DecodeJoinedChunk(benchmark::State &state)
     decodeOne(state, chunk);
 }
 BENCHMARK(BM_DecodeJoinedChunk);
+
+// A live stream (servo and telemetry frames in turn, moving values) cut into
+// pieces of 1..range(0) bytes, as a USB adapter hands it over: the cost of
+// one piece.
+void BM_DecodeCutLiveStream(benchmark::State &state)
+{
+    QRandomGenerator g(7);
+    TxLiveDataRecord live = startLiveData();
+    QByteArray stream;
+    for (int n = 0; n < 4096; ++n) {
+        for (int &v : live.servo)
+            v = 900 + int(g.bounded(1200));
+        stream += n % 2 ? buildTelemetryFrame(live) : buildServoFrame(live);
+    }
+    std::vector<QByteArray> pieces;
+    for (int at = 0; at < stream.size();) {
+        const int len = qMin(1 + int(g.bounded(int(state.range(0)))), int(stream.size()) - at);
+        pieces.push_back(stream.mid(at, len));
+        at += len;
+    }
+    TxSettingsRecord s = factorySettings();
+    TxLiveDataRecord d = startLiveData();
+    FrameDecoder decoder;
+    size_t k = 0;
+    for (auto _ : state) {
+        decoder.feed(pieces[k], s, d);
+        k = (k + 1) % pieces.size();
+        benchmark::DoNotOptimize(d.servo[0]);
+    }
+}
+BENCHMARK(BM_DecodeCutLiveStream)->Arg(24)->Arg(64);
 
 void BM_BuildLines(benchmark::State &state)
 {
