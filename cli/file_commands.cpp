@@ -156,13 +156,7 @@ int runImport(const QStringList &args)
     if (!(given == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly)))
         return failWith(QString("%1: cannot read it (%2)").arg(in, file.errorString()));
     constexpr qint64 limit = 1024 * 1024; // far beyond any settings document
-    QByteArray bytes;
-    while (bytes.size() <= limit) { // a pipe hands its bytes over in pieces
-        const QByteArray part = file.read(limit + 1 - bytes.size());
-        if (part.isEmpty())
-            break;
-        bytes += part;
-    }
+    const QByteArray bytes = readUpTo(file, limit);
     if (bytes.size() > limit)
         return failWith(QString("%1: not a settings document (larger than %2 bytes)").arg(in).arg(limit));
     if (!looksLikeJson(bytes))

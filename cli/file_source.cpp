@@ -74,13 +74,7 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
         *error = QString("%1: cannot read it (%2)").arg(source, file.errorString());
         return false;
     }
-    QByteArray bytes;
-    while (bytes.size() <= kSourceReadLimit) { // a pipe hands its bytes over in pieces
-        const QByteArray part = file.read(kSourceReadLimit + 1 - bytes.size());
-        if (part.isEmpty())
-            break;
-        bytes += part;
-    }
+    const QByteArray bytes = readUpTo(file, kSourceReadLimit);
     if (bytes.size() > kSourceReadLimit) {
         *error = QString("%1: not a settings file or document (larger than %2 bytes)")
                      .arg(loaded.name)
@@ -199,4 +193,16 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 {
     OutputFile out(path, content);
     return out.open(error) && out.write(bytes, error);
+}
+
+QByteArray readUpTo(QFile &file, qint64 limit)
+{
+    QByteArray bytes;
+    while (bytes.size() <= limit) {
+        const QByteArray part = file.read(limit + 1 - bytes.size());
+        if (part.isEmpty())
+            break;
+        bytes += part;
+    }
+    return bytes;
 }

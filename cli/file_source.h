@@ -3,6 +3,7 @@
 #include <QSaveFile>
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,10 @@ struct LoadedSource {
 // /dev/stdin may be), a device elsewhere (a link to a port), or a name that
 // is no file here but a port (/dev/NAME or a port the system lists).
 bool isPortArgument(const QString &source);
+
+// Reads an open file to its end, but at most limit + 1 bytes (a pipe hands
+// its bytes over in pieces): more than limit bytes means the file is too large.
+QByteArray readUpTo(QFile &file, qint64 limit);
 
 // Loads a SOURCE (see loadSource in cli/cli.h) with what came with it; "-"
 // is standard input. `mirrors` says what a settings file's stale D/R edit

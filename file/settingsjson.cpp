@@ -274,11 +274,8 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
             return false;
         }
     TxSettingsRecord s = startSettings();
-    for (const SettingInfo &info : settingsCatalogue()) {
-        if (!settings.contains(info.key)) {
-            *error = QString("\"%1\" is missing (%2)").arg(info.key, settingRangeText(info));
-            return false;
-        }
+    // Reads the key's value into s, or says why it cannot.
+    const auto take = [&](const SettingInfo &info) {
         int value = 0;
         QString why;
         if (!readValue(info, settings.value(info.key), &value, &why)) {
@@ -286,6 +283,15 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
             return false;
         }
         setSettingValue(info, s, value);
+        return true;
+    };
+    for (const SettingInfo &info : settingsCatalogue()) {
+        if (!settings.contains(info.key)) {
+            *error = QString("\"%1\" is missing (%2)").arg(info.key, settingRangeText(info));
+            return false;
+        }
+        if (!take(info))
+            return false;
     }
     for (const SettingInfo &info : drEditCopyRows()) {
         if (!settings.contains(info.key))
@@ -296,13 +302,8 @@ bool settingsFromJson(const QByteArray &json, TxSettingsRecord &out, QString *er
                          .arg(info.key);
             return false;
         }
-        int value = 0;
-        QString why;
-        if (!readValue(info, settings.value(info.key), &value, &why)) {
-            *error = QString("\"%1\": %2").arg(info.key, why);
+        if (!take(info))
             return false;
-        }
-        setSettingValue(info, s, value);
     }
     drDataSelect(s);
     out = s;
