@@ -683,6 +683,41 @@ private slots:
         }
     }
 
+    // Byte patterns that once became settings: live frames whose servo bytes
+    // spell a settings frame's head, cut as an adapter cuts them; a 12-byte
+    // chunk whose end marker is missing. None changes a setting, with or
+    // without an answer due, and the live values stay in step.
+    void patternsChangeNoSetting_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<bool>("asked");
+        TxLiveDataRecord d = startLiveData();
+        for (int i = 0; i < 8; ++i)
+            d.servo[i] = 1500;
+        d.servo[3] = 1534; // 05 FE
+        d.servo[4] = 1382; // 05 66: FE 05 66 is the head of the end-point frame
+        const QByteArray live = buildServoFrame(d);
+        const QList<QByteArray> cut = {live.left(9), live.mid(9) + live + live.left(9), live.mid(9) + live};
+        QTest::newRow("servo bytes FE 05 66, cut") << cut << false;
+        QTest::newRow("servo bytes FE 05 66, cut, answer due") << cut << true;
+        const QList<QByteArray> noEnd = {bytes({0xFE, 0x00, 0xAA, 4, 4, 4, 4, 0xFE, 0, 0, 0, 0}), live};
+        QTest::newRow("12 bytes, no end marker") << noEnd << false;
+        QTest::newRow("12 bytes, no end marker, answer due") << noEnd << true;
+    }
+    void patternsChangeNoSetting()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(bool, asked);
+        Feed f;
+        if (!asked)
+            f.decoder.clear();
+        for (const QByteArray &c : chunks)
+            f(c);
+        Store untouched;
+        QVERIFY(f.st.s == untouched.s);
+        QCOMPARE(f.st.d.servo[3], 1534); // the last live frame shows
+    }
+
     // Whatever arrives, little is kept, and a good frame after it still decodes.
     void randomInput()
     {
