@@ -167,6 +167,30 @@ QString interruptedWriteNote(int sent, int total)
         .arg(total);
 }
 
+// One line per setting of `s` that a settings line cannot carry as it is:
+// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
+// `then` with what the line gets ("saved 23.9 V").
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)
+{
+    QStringList out;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        const int v = settingValue(info, s);
+        if (info.carrier == SettingCarrier::FramesOnly || settingFitsLine(info, v))
+            continue;
+        int lo = 0, hi = 0;
+        settingLineRange(info, &lo, &hi);
+        const int bound = v > hi ? hi : lo;
+        const QString path = info.path();
+        QString line = QString("%1%2%3 holds %4, a settings file can hold %5 %6")
+                           .arg(path, path.endsWith(':') ? " " : ": ", holder, settingValueText(info, v),
+                                v > hi ? "at most" : "at least", settingValueText(info, bound));
+        if (!then.isEmpty())
+            line += QString("; %1 %2").arg(then, settingValueText(info, bound));
+        out << line;
+    }
+    return out;
+}
+
 const QCommandLineOption kNoBackupOption("no-backup",
                                          "Do not read the transmitter's settings into the history first "
                                          "(no \"RR\" before the write).");
@@ -238,6 +262,8 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
             link.close();
             return failWith(QString("%1; %2").arg(error, without));
         }
+        for (const QString &line : lineCarryProblems(link.settings, "the transmitter", "kept"))
+            progress(quiet, "history: " + line);
         progress(quiet, "the settings so far are kept in the history (txctl history)");
         waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
@@ -252,30 +278,6 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
         return failWith(
             QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
     return -1;
-}
-
-// One line per setting of `s` that a settings line cannot carry as it is:
-// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
-// `then` with what the line gets ("saved 23.9 V").
-QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)
-{
-    QStringList out;
-    for (const SettingInfo &info : settingsCatalogue()) {
-        const int v = settingValue(info, s);
-        if (info.carrier == SettingCarrier::FramesOnly || settingFitsLine(info, v))
-            continue;
-        int lo = 0, hi = 0;
-        settingLineRange(info, &lo, &hi);
-        const int bound = v > hi ? hi : lo;
-        const QString path = info.path();
-        QString line = QString("%1%2%3 holds %4, a settings file can hold %5 %6")
-                           .arg(path, path.endsWith(':') ? " " : ": ", holder, settingValueText(info, v),
-                                v > hi ? "at most" : "at least", settingValueText(info, bound));
-        if (!then.isEmpty())
-            line += QString("; %1 %2").arg(then, settingValueText(info, bound));
-        out << line;
-    }
-    return out;
 }
 
 // ---- ports ----
@@ -334,7 +336,8 @@ int runRead(const QStringList &args)
         "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
         "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
         "output). A value the transmitter holds that a settings file cannot (an alarm above 23.9 V, a "
-        "mix master of 10) is named, the file gets the nearest it can hold, and the exit status is 1.",
+        "mix master of 10) is named, the file gets the nearest it can hold, and the exit status is 1. "
+        "What was read is added to the history (txctl history).",
         1);
     if (done >= 0)
         return done;
