@@ -167,29 +167,7 @@ QString interruptedWriteNote(int sent, int total)
         .arg(total);
 }
 
-// One line per setting of `s` that a settings line cannot carry as it is:
-// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
-// `then` with what the line gets ("saved 23.9 V").
-QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)
-{
-    QStringList out;
-    for (const SettingInfo &info : settingsCatalogue()) {
-        const int v = settingValue(info, s);
-        if (info.carrier == SettingCarrier::FramesOnly || settingFitsLine(info, v))
-            continue;
-        int lo = 0, hi = 0;
-        settingLineRange(info, &lo, &hi);
-        const int bound = v > hi ? hi : lo;
-        const QString path = info.path();
-        QString line = QString("%1%2%3 holds %4, a settings file can hold %5 %6")
-                           .arg(path, path.endsWith(':') ? " " : ": ", holder, settingValueText(info, v),
-                                v > hi ? "at most" : "at least", settingValueText(info, bound));
-        if (!then.isEmpty())
-            line += QString("; %1 %2").arg(then, settingValueText(info, bound));
-        out << line;
-    }
-    return out;
-}
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then);
 
 const QCommandLineOption kNoBackupOption("no-backup",
                                          "Do not read the transmitter's settings into the history first "
@@ -278,6 +256,30 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
         return failWith(
             QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
     return -1;
+}
+
+// One line per setting of `s` that a settings line cannot carry as it is:
+// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
+// `then` with what the line gets ("saved 23.9 V").
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)
+{
+    QStringList out;
+    for (const SettingInfo &info : settingsCatalogue()) {
+        const int v = settingValue(info, s);
+        if (info.carrier == SettingCarrier::FramesOnly || settingFitsLine(info, v))
+            continue;
+        int lo = 0, hi = 0;
+        settingLineRange(info, &lo, &hi);
+        const int bound = v > hi ? hi : lo;
+        const QString path = info.path();
+        QString line = QString("%1%2%3 holds %4, a settings file can hold %5 %6")
+                           .arg(path, path.endsWith(':') ? " " : ": ", holder, settingValueText(info, v),
+                                v > hi ? "at most" : "at least", settingValueText(info, bound));
+        if (!then.isEmpty())
+            line += QString("; %1 %2").arg(then, settingValueText(info, bound));
+        out << line;
+    }
+    return out;
 }
 
 // ---- ports ----
