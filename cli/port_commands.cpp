@@ -401,10 +401,9 @@ int runWrite(const QStringList &args)
         "a settings file is sent as LOAD takes it (a note says where that differs from its bytes). A "
         "SOURCE that does not load whole, or holds a value a settings line cannot carry, is refused and "
         "nothing is sent. --verify reads the settings back and lists every setting that differs (exit "
-        "status 1). The settings the transmitter held are read into the history first (\"before write\"), "
-        "and "
-        "what was sent is added (\"written\"): txctl write PORT @2 puts the old ones back. When that read "
-        "fails, nothing is sent; --no-backup writes without it.",
+        "status 1). The settings the transmitter held are read into the history first (\"before write\") "
+        "and what was sent is added (\"written\"): txctl write PORT @2 puts the old ones back. When that "
+        "read fails, nothing is sent; --no-backup writes without it.",
         2);
     if (done >= 0)
         return done;
