@@ -7,7 +7,8 @@
 #include "cli/cli.h"
 
 const char *const kPortArgumentHelp = "The port: a device path or a name such as ttyUSB0.";
-const char *const kSourceArgumentHelp = "A settings file, a JSON document made by export, or a port.";
+const char *const kSourceArgumentHelp =
+    "A settings file, a JSON document made by export, a port, or @N (the Nth newest entry of txctl history).";
 
 namespace {
 

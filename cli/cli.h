@@ -32,6 +32,8 @@ struct CliCommand {
 // them.
 const std::vector<CliCommand> &portCommands();
 const std::vector<CliCommand> &fileCommands();
+// txctl history (cli/history_command.cpp).
+CliCommand historyCommand();
 
 // Reads the settings from the transmitter on `port` the way `txctl read`
 // does (all 19 frames, validated as the window validates them). On failure

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
+#include "cli/history.h"
 #include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
@@ -49,7 +50,13 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
 {
     LoadedSource loaded;
     loaded.name = source;
-    if (source != "-" && isPortArgument(source)) {
+    // "@2": the second newest entry of the history, a settings file.
+    QString path = source;
+    if (source.startsWith('@')) {
+        path = historyEntryPath(source, error);
+        if (path.isEmpty())
+            return false;
+    } else if (source != "-" && isPortArgument(source)) {
         TxLiveDataRecord live = startLiveData();
         if (!readFromPort(source, quiet, loaded.settings, live, error))
             return false;
@@ -59,7 +66,7 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
         return true;
     }
     // "-" is standard input.
-    QFile file(source);
+    QFile file(path);
     const bool standardInput = source == "-";
     if (standardInput) {
         loaded.name = "standard input";

@@ -18,6 +18,7 @@ namespace {
 std::vector<CliCommand> allCommands()
 {
     std::vector<CliCommand> all = portCommands();
+    all.push_back(historyCommand());
     const std::vector<CliCommand> &files = fileCommands();
     all.insert(all.end(), files.begin(), files.end());
     all.push_back(plotCommand());
@@ -42,7 +43,9 @@ QString usageText()
            "  --             Ends the options: what follows is an argument (a file named -a.txt).\n\n"
            "PORT is a device path (/dev/ttyUSB0, or the pseudo-terminal txsim prints) or a\n"
            "port name (ttyUSB0). SOURCE is a settings file, a JSON file made by export, or\n"
-           "a PORT; \"-\" is standard input.\n\n"
+           "a PORT; \"-\" is standard input; @N is the Nth newest entry of the history\n"
+           "(@1 the newest): read, write and reset keep the settings they read and send\n"
+           "there, so txctl write PORT @2 undoes the last write.\n\n"
            "Exit status: 0 done; 1 a difference (diff, write --verify, a value read that a\n"
            "settings file cannot hold) or a declined reset; 2 an error (its message says\n"
            "whether anything was sent or written); 130 interrupted (143 by SIGTERM, 129 by\n"

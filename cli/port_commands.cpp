@@ -19,6 +19,7 @@
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/file_source.h"
+#include "cli/history.h"
 #include "cli/port_link.h"
 #include "cli/settingsfile_strict.h"
 #include "file/settingsfile.h"
@@ -166,13 +167,43 @@ QString interruptedWriteNote(int sent, int total)
         .arg(total);
 }
 
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then);
+
+const QCommandLineOption kNoBackupOption("no-backup",
+                                         "Do not read the transmitter's settings into the history first "
+                                         "(no \"RR\" before the write).");
+
+// The settings as the history keeps them: the file the window's SAVE writes.
+QByteArray historyBytes(const TxSettingsRecord &s)
+{
+    TxSettingsRecord copy = s;
+    return settingsFileBytes(buildSettingsLines(copy));
+}
+
+// Adds an entry to the history; a failure is told but changes no outcome.
+void keepInHistory(HistoryEvent event, const QString &port, const TxSettingsRecord &s)
+{
+    QString error;
+    if (!addHistoryEntry(event, port, historyBytes(s), &error))
+        std::fprintf(stderr, "txctl: %s\n", qPrintable(error));
+}
+
+// What write and reset keep of the settings they replace.
+struct Backup {
+    bool wanted = true;
+    HistoryEvent event = HistoryEvent::BeforeWrite;
+    int timeoutMs = kDefaultTimeoutS * 1000;
+    const char *command = "write";
+};
+
 // Opens `port` and sends the write sequence for `s` after the window's button
 // lock, as its WRITE and RESET do, once the transmitter has been heard: it
 // streams live frames whenever its port is open, so silence means nobody is
-// there (switched off, the wrong port) and nothing is sent. Returns -1 when
-// every step went out (the link still open), otherwise the exit status with
-// the reason reported.
-int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet)
+// there (switched off, the wrong port) and nothing is sent. Unless told not
+// to, it first reads the settings the transmitter holds into the history;
+// when that fails, nothing is sent. Returns -1 when every step went out (the
+// link still open), otherwise the exit status with the reason reported.
+int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet, const Backup &backup)
 {
     installInterruptHandler();
     QString error;
@@ -193,6 +224,26 @@ int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool 
                                 "nothing sent")
                             .arg(link.path())
                             .arg(kHeardWithinMs / 1000));
+    }
+    if (backup.wanted) {
+        const QString without =
+            QString("nothing sent (txctl %1 --no-backup goes on without this backup)").arg(backup.command);
+        const bool read = readWithProgress(link, backup.timeoutMs, quiet, &error);
+        if (interruptRequested())
+            return interrupted(link, "nothing sent");
+        if (!read) {
+            link.close();
+            return failWith(QString("reading the settings to keep before the %1: %2; %3")
+                                .arg(backup.command, error, without));
+        }
+        if (!addHistoryEntry(backup.event, link.path(), historyBytes(link.settings), &error)) {
+            link.close();
+            return failWith(QString("%1; %2").arg(error, without));
+        }
+        for (const QString &line : lineCarryProblems(link.settings, "the transmitter", "kept"))
+            progress(quiet, "history: " + line);
+        progress(quiet, "the settings so far are kept in the history (txctl history)");
+        waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
     // The transmitter must not be left with half a write: a signal waits
     // until the write and the report on it are done.
@@ -287,7 +338,8 @@ int runRead(const QStringList &args)
         "Reads the settings from the transmitter on PORT into FILE, exactly as the window's SAVE writes "
         "them after a READ. FILE is replaced only when every frame arrived (\"-\" writes to standard "
         "output). A value the transmitter holds that a settings file cannot (an alarm above 23.9 V, a "
-        "mix master of 10) is named, the file gets the nearest it can hold, and the exit status is 1.",
+        "mix master of 10) is named, the file gets the nearest it can hold, and the exit status is 1. "
+        "What was read is added to the history (txctl history).",
         1);
     if (done >= 0)
         return done;
@@ -324,6 +376,7 @@ int runRead(const QStringList &args)
     const QStringList clipped = lineCarryProblems(s, "the transmitter", "saved");
     if (!file.write(settingsFileBytes(buildSettingsLines(s)), &error))
         return failWith(error);
+    keepInHistory(HistoryEvent::Read, link.path(), s);
     for (const QString &line : clipped)
         std::fprintf(stderr, "txctl: %s\n", qPrintable(line));
     progress(quiet, QString("saved %1 (transmitter version %2)")
@@ -340,14 +393,17 @@ int runWrite(const QStringList &args)
     parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addPositionalArgument("SOURCE", kSourceArgumentHelp);
     parser.addOption({"verify", "Read the settings back afterwards and compare."});
+    parser.addOption(kNoBackupOption);
     parser.addOption(kTimeoutOption);
     const int done = parseCommand(
-        parser, args, "write PORT SOURCE [--verify]",
+        parser, args, "write PORT SOURCE [--verify] [--no-backup]",
         "Writes the settings of SOURCE to the transmitter on PORT, as the window's WRITE does after LOAD: "
         "a settings file is sent as LOAD takes it (a note says where that differs from its bytes). A "
         "SOURCE that does not load whole, or holds a value a settings line cannot carry, is refused and "
         "nothing is sent. --verify reads the settings back and lists every setting that differs (exit "
-        "status 1).",
+        "status 1). The settings the transmitter held are read into the history first (\"before write\") "
+        "and what was sent is added (\"written\"): txctl write PORT @2 puts the old ones back. When that "
+        "read fails, nothing is sent; --no-backup writes without it.",
         2);
     if (done >= 0)
         return done;
@@ -383,9 +439,13 @@ int runWrite(const QStringList &args)
         return failWith(unfit.first() + "; nothing sent");
 
     PortLink link;
-    const int failed = openAndWrite(link, parser.positionalArguments().at(0), s, quiet);
+    Backup backup;
+    backup.wanted = !parser.isSet("no-backup");
+    backup.timeoutMs = timeout;
+    const int failed = openAndWrite(link, parser.positionalArguments().at(0), s, quiet, backup);
     if (failed >= 0)
         return failed;
+    keepInHistory(HistoryEvent::Written, link.path(), s);
     progress(quiet, "written");
 
     if (!parser.isSet("verify")) {
@@ -436,10 +496,14 @@ int runReset(const QStringList &args)
     QCommandLineParser parser;
     parser.addPositionalArgument("PORT", kPortArgumentHelp);
     parser.addOption({"yes", "Do not ask."});
-    const int done = parseCommand(parser, args, "reset PORT [--yes]",
+    parser.addOption(kNoBackupOption);
+    const int done = parseCommand(parser, args, "reset PORT [--yes] [--no-backup]",
                                   "Resets the transmitter on PORT to the factory settings, as the window's "
                                   "RESET does. Asks first on a terminal; --yes skips the question (and is "
-                                  "needed without a terminal).",
+                                  "needed without a terminal). The settings the transmitter held are read "
+                                  "into the history first (\"before reset\"): txctl write PORT @2 puts them "
+                                  "back. When that read fails, nothing is sent; --no-backup resets without "
+                                  "it.",
                                   1);
     if (done >= 0)
         return done;
@@ -463,10 +527,15 @@ int runReset(const QStringList &args)
     restData(s);
     restData2(s);
     PortLink link;
-    const int failed = openAndWrite(link, port, s, quiet);
+    Backup backup;
+    backup.wanted = !parser.isSet("no-backup");
+    backup.event = HistoryEvent::BeforeReset;
+    backup.command = "reset";
+    const int failed = openAndWrite(link, port, s, quiet, backup);
     if (failed >= 0)
         return failed;
     link.close();
+    keepInHistory(HistoryEvent::Reset, link.path(), s);
     progress(quiet, "reset to the factory settings");
     return kExitOk;
 }
@@ -742,7 +811,8 @@ const std::vector<CliCommand> &portCommands()
     static const std::vector<CliCommand> commands = {
         {"ports", "ports", "List the serial ports", runPorts},
         {"read", "read PORT -o FILE", "Read the transmitter's settings into a settings file", runRead},
-        {"write", "write PORT SOURCE [--verify]", "Write settings to the transmitter", runWrite},
+        {"write", "write PORT SOURCE [--verify]", "Write settings to the transmitter (the old ones kept)",
+         runWrite},
         {"reset", "reset PORT [--yes]", "Reset the transmitter to the factory settings", runReset},
         {"monitor", "monitor PORT [--csv FILE]", "Show (and record) the live outputs and telemetry",
          runMonitor},

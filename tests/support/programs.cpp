@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <csignal>
 
 #include "sim/pty.h"
@@ -17,9 +18,18 @@ qint64 Wire::arrival(int offset) const
     return t;
 }
 
+QString testDataHome()
+{
+    static QTemporaryDir home;
+    return home.path();
+}
+
 ProgramRun runProgram(const QString &program, const QStringList &args, const RunOptions &options)
 {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", options.dataHome.isEmpty() ? testDataHome() : options.dataHome);
+    p.setProcessEnvironment(env);
     if (!options.workingDirectory.isEmpty())
         p.setWorkingDirectory(options.workingDirectory);
     if (!options.standardInput.isEmpty())

@@ -34,9 +34,15 @@ struct RunOptions {
     int interruptSignal = 2;  // SIGINT
     // interruptSignal once the wire ends with these bytes, empty never.
     QByteArray interruptAfter;
+    // XDG_DATA_HOME of the program (where txctl keeps its history); empty: a
+    // temporary folder of this test process, never the user's own.
+    QString dataHome;
     // Called after every piece that arrives on the pty.
     std::function<void(const QByteArray &wire, PtyPair &pty)> respond;
 };
+
+// The temporary XDG_DATA_HOME the programs a test starts get by default.
+QString testDataHome();
 
 // Runs `program` with `args` and waits for it, at most a minute, with the
 // event loop turning (for a virtual transmitter in this process) and the pty

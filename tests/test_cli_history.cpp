@@ -1,0 +1,176 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "link/frames.h"
+#include "link/lines.h"
+#include "sim/pty.h"
+#include "sim/virtualtransmitter.h"
+#include "support/programs.h"
+#include "support/stores.h"
+
+// The history txctl keeps, the real program against the virtual transmitter
+// (or a pty that answers "OK" but never "RR"), in a history of the test's own.
+
+namespace {
+
+ProgramRun txctl(const QString &home, const QStringList &args, PtyPair *pty = nullptr, Wire *wire = nullptr)
+{
+    RunOptions options;
+    options.pty = pty;
+    options.wire = wire;
+    options.dataHome = home;
+    options.respond = [](const QByteArray &w, PtyPair &p) {
+        if (w == "OK")
+            p.write(buildServoFrame(startLiveData()));
+    };
+    return runProgram(args[0] == "-c" ? "/bin/sh" : TXCTL_PATH, args, options);
+}
+
+// The entries' file names, newest first; the content of the Nth newest.
+QStringList entries(const QString &home)
+{
+    return QDir(home + "/txconfig/history")
+        .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed);
+}
+QByteArray entry(const QString &home, int n)
+{
+    return readFile(home + "/txconfig/history/" + entries(home).value(n - 1));
+}
+QByteArray lastLines(const VirtualTransmitter &tx)
+{
+    return tx.lastLine(LineKind::S) + tx.lastLine(LineKind::G) + tx.lastLine(LineKind::H);
+}
+
+} // namespace
+
+class TestCliHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules("txsim.info=false"); }
+    void aWriteIsUndoneInOneCommand();
+    void commands_data();
+    void commands();
+    void keepsAThousandEntriesFromTwoAtOnce();
+};
+
+void TestCliHistory::aWriteIsUndoneInOneCommand()
+{
+    VirtualTransmitter tx;
+    QRandomGenerator g(21);
+    tx.setSettings(randomInRangeSettings(g));
+    QTemporaryDir home, other;
+    const QString oldFile = other.filePath("old.txt"), newFile = other.filePath("new.txt");
+    QCOMPARE(txctl(other.path(), {"read", "-q", tx.slavePath(), "-o", oldFile}).status, 0);
+    const QByteArray oldBytes = readFile(oldFile), newBytes = settingsFileOf(randomInRangeSettings(g));
+    QVERIFY(writeFile(newFile, newBytes) && oldBytes.size() == 243 && oldBytes != newBytes);
+
+    QCOMPARE(txctl(home.path(), {"write", "-q", tx.slavePath(), newFile}).status, 0);
+    // "written" holds what went out (LOAD derives the D/R edit copy again).
+    QCOMPARE(lastLines(tx).left(kLineLength), newBytes.left(kLineLength));
+    QCOMPARE(QList<QByteArray>({entry(home.path(), 1), entry(home.path(), 2)}),
+             QList<QByteArray>({lastLines(tx), oldBytes}));
+    const QString listed = txctl(home.path(), {"history"}).out; // and the file names say it too
+    QVERIFY2(
+        listed.contains(
+            QRegularExpression("^@1  [-\\d]{10} [:\\d]{8}  written       pts_\\d+  \\d+ settings "
+                               "differ from @2\n@2  .*  before write  pts_\\d+  the oldest\n$")) &&
+            entries(home.path())[1].contains(QRegularExpression("^\\d{8}T\\d{6}\\.\\d{3}Z-before-write-")),
+        qPrintable(listed));
+
+    // One command back: the old lines on the wire, byte for byte.
+    QCOMPARE(txctl(home.path(), {"write", "-q", tx.slavePath(), "@2"}).status, 0);
+    QCOMPARE(lastLines(tx), oldBytes);
+    QCOMPARE(entries(home.path()).size(), 4); // what it replaced, then what it sent
+    QCOMPARE(entry(home.path(), 1), oldBytes);
+}
+
+void TestCliHistory::commands_data()
+{
+    // Kept: @2 factory, @1 with CH1 sub-trim 5. PORT: the pty; FILE: a model.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // in the one error line, or in standard output
+    QTest::addColumn<QString>("wire"); // all the pty got
+    QTest::addColumn<QString>("kept"); // the new entry, or none
+    const QString sent = "^OKWWWS[^R]+WWWDIS$", unanswered = "^OKWWW(RR)+DIS$", none = "^$";
+    const QString without = "; nothing sent (txctl %1 --no-backup goes on without this backup)\n";
+    const QString past = "@3: the history holds 2 entries (txctl history lists them)";
+    QTest::newRow("write --no-backup")
+        << QStringList{"write", "PORT", "FILE", "--no-backup"} << 0 << "" << sent << "written";
+    QTest::newRow("reset --no-backup")
+        << QStringList{"reset", "PORT", "--yes", "--no-backup"} << 0 << "" << sent << "reset";
+    QTest::newRow("write, backup unanswered") << QStringList{"write", "PORT", "FILE", "--timeout", "1"} << 2
+                                              << without.arg("write") << unanswered << "";
+    QTest::newRow("reset, backup unanswered")
+        << QStringList{"reset", "PORT", "--yes"} << 2 << without.arg("reset") << unanswered << "";
+    QTest::newRow("diff @2 @1") << QStringList{"diff", "@2", "@1"} << 1 << "BASIC / SUB-TRIM / CH1: 0 -> 5\n"
+                                << none << "";
+    QTest::newRow("@0")
+        << QStringList{"show", "@0"} << 2
+        << "@0: not a history entry (@1 is the newest, @2 the one before; txctl history lists them)\n"
+        << none << "";
+    QTest::newRow("@x") << QStringList{"diff", "@1", "@x"} << 2
+                        << "@x: not a history entry (@1 is the newest, @2 " << none << "";
+    QTest::newRow("write, past the oldest")
+        << QStringList{"write", "PORT", "@3"} << 2 << past + "; nothing sent\n"
+        << none << "";
+}
+
+void TestCliHistory::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QString, wire);
+    QFETCH(QString, kept);
+    QTemporaryDir home;
+    PtyPair pty;
+    const QString folder = home.filePath("txconfig/history/"), file = home.filePath("model.txt");
+    TxSettingsRecord s = factorySettings();
+    QVERIFY(QDir().mkpath(folder) &&
+            writeFile(folder + "20261209T061502.000Z-read-a-1.txt", settingsFileOf(s)));
+    s.sub[0] = 5;
+    QVERIFY(writeFile(folder + "20261209T061502.000Z-written-a-2.txt", settingsFileOf(s)));
+    QRandomGenerator g(5);
+    QVERIFY(writeFile(file, settingsFileOf(randomInRangeSettings(g))) && pty.isValid());
+    args.replaceInStrings("PORT", pty.slavePath()).replaceInStrings("FILE", file);
+    Wire sent;
+    const ProgramRun r = txctl(home.path(), args, &pty, &sent);
+    QCOMPARE(r.status, status);
+    QVERIFY2((status == 2 ? r.err : r.out).contains(said.toUtf8()) && r.err.count("txctl: ") == (status == 2),
+             r.err.constData());
+    QVERIFY2(QRegularExpression(wire).match(sent.bytes).hasMatch(), sent.bytes.constData());
+    const QStringList names = entries(home.path());
+    QCOMPARE(names.size(), kept.isEmpty() ? 2 : 3);
+    QVERIFY2(kept.isEmpty() || names[0].contains("Z-" + kept + "-pts_"), qPrintable(names[0]));
+}
+
+// The bound: with 1,000 entries kept, two reads at once drop the two oldest,
+// and both are kept whole.
+void TestCliHistory::keepsAThousandEntriesFromTwoAtOnce()
+{
+    VirtualTransmitter a, b;
+    QRandomGenerator g(8);
+    a.setSettings(randomInRangeSettings(g));
+    QTemporaryDir home;
+    const QString folder = home.filePath("txconfig/history/");
+    QVERIFY(a.isValid() && b.isValid() && QDir().mkpath(folder));
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(writeFile(folder + start.addSecs(i).toString("yyyyMMdd'T'HHmmss'.000Z-read-x-1.txt'"), "x"));
+    const QString both = "\"$0\" read -q \"$1\" -o \"$2\" & \"$0\" read -q \"$3\" -o \"$4\"; wait";
+    QCOMPARE(txctl(home.path(), {"-c", both, TXCTL_PATH, a.slavePath(), home.filePath("a"), b.slavePath(),
+                                 home.filePath("b")})
+                 .status,
+             0);
+    const QStringList names = entries(home.path());
+    QCOMPARE(names.size(), 1000);
+    QCOMPARE(names.last(), QString("20260101T000002.000Z-read-x-1.txt"));
+    const QByteArray fromA = readFile(home.filePath("a")), fromB = readFile(home.filePath("b"));
+    QVERIFY(fromA != fromB && QSet<QByteArray>({entry(home.path(), 1), entry(home.path(), 2)}) ==
+                                  QSet<QByteArray>({fromA, fromB}));
+}
+
+QTEST_GUILESS_MAIN(TestCliHistory)
+#include "test_cli_history.moc"
