@@ -1,5 +1,7 @@
 #include "cli/file_source.h"
 
+#include <cerrno>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -212,4 +214,18 @@ QByteArray readUpTo(QFile &file, qint64 limit)
         bytes += part;
     }
     return bytes;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }

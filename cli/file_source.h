@@ -25,6 +25,9 @@ struct LoadedSource {
 // is no file here but a port (/dev/NAME or a port the system lists).
 bool isPortArgument(const QString &source);
 
+// Writes all of `bytes` to `fd`; false (errno set) when that failed.
+bool writeAll(int fd, const QByteArray &bytes);
+
 // Reads an open file to its end, but at most limit + 1 bytes (a pipe hands
 // its bytes over in pieces): more than limit bytes means the file is too large.
 QByteArray readUpTo(QFile &file, qint64 limit);

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/file_source.h"
+
 namespace {
 
 const char *eventWord(HistoryEvent event)
@@ -47,20 +49,6 @@ QString portWord(const QString &port)
     QString p = port.startsWith("/dev/") ? port.mid(5) : QFileInfo(port).fileName();
     p.replace(QRegularExpression("[^A-Za-z0-9.]"), "_");
     return p.isEmpty() ? QString("_") : p.left(64);
-}
-
-bool writeWhole(int fd, const QByteArray &bytes)
-{
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 QString reasonOf(const QString &place, int err)
@@ -124,7 +112,7 @@ bool addHistoryEntry(HistoryEvent event, const QString &port, const QByteArray &
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    const bool written = writeWhole(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
     const int writeErrno = errno;
     ::close(fd);
     if (!written) {

@@ -44,21 +44,6 @@ bool isTerminal(int fd)
     return ::isatty(fd) == 1;
 }
 
-// Writes all of `bytes` to `fd`; false (errno set) when that failed.
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // A progress line that updates in place on a terminal; elsewhere only the
 // final state is printed.
 class InPlaceProgress
