@@ -164,12 +164,12 @@ void FrameDecoder::openAnswer()
 
 void FrameDecoder::expireAnswer()
 {
-    if (open && (got == kAllAnswerFrames || clock() - openedAt > kAnswerWindowMs))
-        open = false;
+    open = answerOpen();
 }
 
 bool FrameDecoder::answerOpen() const
 {
+    // Open until every frame is in or its time has run out.
     return open && got != kAllAnswerFrames && clock() - openedAt <= kAnswerWindowMs;
 }
 
@@ -400,8 +400,7 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             take(c, b, i, s, d, onFrame);
             i += c.length;
             step = true;
-            if (!answerOpen())
-                open = false;
+            expireAnswer();
             continue;
         }
         if (c.verdict == Verdict::More) {
