@@ -6,7 +6,7 @@
 #include <QSerialPort>
 #include <QStringList>
 
-#include "app/waitms.h"
+#include "link/waitms.h"
 #include "link/frames.h"
 #include "link/lines.h"
 #include "link/sequences.h"

@@ -13,7 +13,7 @@
 
 #include "cli/cli.h"
 #include "cli/history.h"
-#include "cli/settingsfile_strict.h"
+#include "file/settingsfile_strict.h"
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
 

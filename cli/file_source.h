@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "cli/settingsfile_strict.h"
+#include "file/settingsfile_strict.h"
 #include "model/txsettings.h"
 
 // Where the settings of a SOURCE argument came from, and what came with them.

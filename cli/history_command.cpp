@@ -10,7 +10,7 @@
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/history.h"
-#include "cli/settingsfile_strict.h"
+#include "file/settingsfile_strict.h"
 #include "model/catalogue.h"
 
 namespace {

@@ -15,18 +15,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/waitms.h"
+#include "link/waitms.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/file_source.h"
 #include "cli/history.h"
 #include "cli/port_link.h"
-#include "cli/settingsfile_strict.h"
+#include "file/settingsfile_strict.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
 #include "model/catalogue.h"
-#include "ui/telemetry.h"
+#include "model/telemetry.h"
 
 namespace {
 

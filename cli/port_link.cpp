@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "app/waitms.h"
+#include "link/waitms.h"
 #include "link/receive.h"
 
 const char kDialoutHint[] =

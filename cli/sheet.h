@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/txsettings.h"
-#include "ui/curvegeometry.h"
+#include "model/curvegeometry.h"
 
 // The printable settings sheet: every setting of the catalogue, grouped as the
 // window groups them, and the throttle curve and the eight D/R curves drawn

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "model/txsettings.h"
-#include "ui/curvegeometry.h"
+#include "model/curvegeometry.h"
 
 cureWidget::cureWidget(QWidget *parent) : QWidget(parent), timer(new QTimer(this))
 {

@@ -9,10 +9,9 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/mainwindow.h"
+#include "model/telemetry.h"
 #include "model/txsettings.h"
 #include "ui/mainwindowform.h"
-#include "ui/telemetry.h"
 
 int hoverTicks[kHoverBoxCount] = {};
 
@@ -348,27 +347,7 @@ int hoverCounterIndex(const char *objectName)
     return -1;
 }
 
-void MainWindow::ui_Display()
-{
-    Servo_Display();
-    Recieve_Display();
-    Rev_Display();
-    EPA_Display();
-    SubTrim_Display();
-    FS_Display();
-    Delay_Display();
-    Aux_Display();
-    DR_Display();
-    Parameter_Display();
-    Atti_Display();
-    Elev_Display();
-    Vtype_Display();
-    Prm_Display();
-    DRCure_Display();
-    THcure_Display();
-}
-
-void MainWindow::Servo_Display()
+void showServos(MainWindowForm *ui)
 {
     for (int n = 0; n < 8; ++n) {
         const int v = TxLiveData.servo[n];
@@ -379,88 +358,66 @@ void MainWindow::Servo_Display()
     showText(ui->lineEdit_TX, txVoltText(TxLiveData.txVolt));
 }
 
-void MainWindow::Recieve_Display()
+void showReceiver(MainWindowForm *ui)
 {
     showText(ui->lineEdit_RSSI, rssiText(TxLiveData.rxRssi));
     showText(ui->lineEdit_EXT, tenthsVoltText(TxLiveData.extVolt));
     showText(ui->lineEdit_RX, tenthsVoltText(TxLiveData.rxVolt));
 }
 
-void MainWindow::Rev_Display()
+void showGroup(MainWindowForm *ui, DisplayGroup group)
 {
-    putAll(ui, kRev);
-    hoverAll(ui, kRevHover);
-}
-
-void MainWindow::EPA_Display()
-{
-    putAll(ui, kEpa);
-}
-
-void MainWindow::SubTrim_Display()
-{
-    putAll(ui, kSubTrim);
-}
-
-void MainWindow::FS_Display()
-{
-    putAll(ui, kFs);
-}
-
-void MainWindow::Delay_Display()
-{
-    putAll(ui, kDelay);
-}
-
-void MainWindow::Aux_Display()
-{
-    putAll(ui, kAux);
-    hoverAll(ui, kAuxHover);
-}
-
-void MainWindow::DR_Display()
-{
-    putAll(ui, kDr);
-    hoverAll(ui, kDrHover);
-}
-
-void MainWindow::Parameter_Display()
-{
-    putAll(ui, kParameter);
-}
-
-void MainWindow::Atti_Display()
-{
-    putAll(ui, kAtti);
-    hoverAll(ui, kAttiHover);
-}
-
-void MainWindow::Elev_Display()
-{
-    putAll(ui, kElev);
-    hoverAll(ui, kElevHover);
-}
-
-void MainWindow::Vtype_Display()
-{
-    putAll(ui, kVtype);
-    hoverAll(ui, kVtypeHover);
-}
-
-void MainWindow::Prm_Display()
-{
-    putAll(ui, kPrm);
-    hoverAll(ui, kPrmHover);
-}
-
-void MainWindow::DRCure_Display()
-{
-    putAll(ui, kDrCure);
-    hoverAll(ui, kDrCureHover);
-}
-
-void MainWindow::THcure_Display()
-{
-    putAll(ui, kThCure);
-    hoverAll(ui, kThCureHover);
+    switch (group) {
+    case DisplayGroup::Rev:
+        putAll(ui, kRev);
+        hoverAll(ui, kRevHover);
+        break;
+    case DisplayGroup::Epa:
+        putAll(ui, kEpa);
+        break;
+    case DisplayGroup::SubTrim:
+        putAll(ui, kSubTrim);
+        break;
+    case DisplayGroup::Fs:
+        putAll(ui, kFs);
+        break;
+    case DisplayGroup::Delay:
+        putAll(ui, kDelay);
+        break;
+    case DisplayGroup::Aux:
+        putAll(ui, kAux);
+        hoverAll(ui, kAuxHover);
+        break;
+    case DisplayGroup::Dr:
+        putAll(ui, kDr);
+        hoverAll(ui, kDrHover);
+        break;
+    case DisplayGroup::Parameter:
+        putAll(ui, kParameter);
+        break;
+    case DisplayGroup::Atti:
+        putAll(ui, kAtti);
+        hoverAll(ui, kAttiHover);
+        break;
+    case DisplayGroup::Elev:
+        putAll(ui, kElev);
+        hoverAll(ui, kElevHover);
+        break;
+    case DisplayGroup::Vtype:
+        putAll(ui, kVtype);
+        hoverAll(ui, kVtypeHover);
+        break;
+    case DisplayGroup::Prm:
+        putAll(ui, kPrm);
+        hoverAll(ui, kPrmHover);
+        break;
+    case DisplayGroup::DrCure:
+        putAll(ui, kDrCure);
+        hoverAll(ui, kDrCureHover);
+        break;
+    case DisplayGroup::ThCure:
+        putAll(ui, kThCure);
+        hoverAll(ui, kThCureHover);
+        break;
+    }
 }

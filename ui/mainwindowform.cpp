@@ -1,9 +1,9 @@
 #include "ui/mainwindowform.h"
 
 #include <QIcon>
+#include <QMainWindow>
 #include <QMetaObject>
 
-#include "app/mainwindow.h"
 #include "ui/styles.h"
 
 namespace {
@@ -79,7 +79,7 @@ QProgressBar *servoBar(QWidget *parent, int channel, int half, int x)
 
 } // namespace
 
-void MainWindowForm::build(MainWindow *window)
+void MainWindowForm::build(QMainWindow *window)
 {
     prepareAccessibility();
     if (window->objectName().isEmpty())
@@ -226,7 +226,7 @@ void MainWindowForm::build(MainWindow *window)
     QMetaObject::connectSlotsByName(window);
 }
 
-void MainWindowForm::applyTexts(MainWindow *window)
+void MainWindowForm::applyTexts(QMainWindow *window)
 {
     window->setWindowTitle("Kesra&Vantor-V4.6.2");
     toolButton_Read->setText("READ");

@@ -17,7 +17,7 @@
 #include "ui/curves.h"
 #include "ui/portnamebox.h"
 
-class MainWindow;
+class QMainWindow;
 
 // Holds every widget of the main window under its objectName.
 class MainWindowForm
@@ -25,8 +25,8 @@ class MainWindowForm
 public:
     // Creates the whole widget tree for the window, applies the texts, sets the
     // initial selections and, last, connects the window's slots by name.
-    void build(MainWindow *window);
-    void applyTexts(MainWindow *window);
+    void build(QMainWindow *window);
+    void applyTexts(QMainWindow *window);
 
     QWidget *centralwidget, *tab, *tab_2, *tab_3, *tab_4, *tab_7;
     QWidget *tab_6;

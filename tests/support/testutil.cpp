@@ -56,15 +56,6 @@ QByteArray readWhile(PtyPair &pty, int ms, const std::function<bool(const QByteA
     return got;
 }
 
-bool waitFor(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QTest::qWait(5); // sleeps in the event loop instead of spinning
-    return pred();
-}
-
 namespace {
 QStringList testPorts;
 QStringList listTestPorts()

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "support/waiting.h"
+
 class MainWindow;
 class PtyPair;
 
@@ -36,9 +38,6 @@ private:
 // Collects what the tool writes to the master side of pty while the event
 // loop runs, for ms milliseconds or until `done` returns true.
 QByteArray readWhile(PtyPair &pty, int ms, const std::function<bool(const QByteArray &)> &done = nullptr);
-
-// Runs the event loop until pred() holds or ms pass; returns pred().
-bool waitFor(const std::function<bool()> &pred, int ms);
 
 // The port list the window sees: exactly these names (instead of the system's).
 void setTestPorts(const QStringList &ports);

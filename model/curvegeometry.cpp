@@ -1,4 +1,4 @@
-#include "ui/curvegeometry.h"
+#include "model/curvegeometry.h"
 
 #include <climits>
 

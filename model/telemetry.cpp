@@ -1,4 +1,4 @@
-#include "ui/telemetry.h"
+#include "model/telemetry.h"
 
 #include <cstdlib>
 

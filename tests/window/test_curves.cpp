@@ -9,7 +9,7 @@
 #include "app/mainwindow.h"
 #include "model/txsettings.h"
 #include "support/testutil.h"
-#include "ui/curvegeometry.h"
+#include "model/curvegeometry.h"
 #include "ui/curves.h"
 #include "ui/mainwindowform.h"
 

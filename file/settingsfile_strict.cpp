@@ -1,4 +1,4 @@
-#include "cli/settingsfile_strict.h"
+#include "file/settingsfile_strict.h"
 
 #include <QFile>
 #include <QStringList>

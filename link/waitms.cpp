@@ -1,4 +1,4 @@
-#include "app/waitms.h"
+#include "link/waitms.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -8,7 +8,7 @@
 #include "support/testutil.h"
 #include "ui/display.h"
 #include "ui/mainwindowform.h"
-#include "ui/telemetry.h"
+#include "model/telemetry.h"
 
 // The refresh: the store into the editors, the live values into the meters and
 // telemetry boxes, and the hover styling of the combo boxes.

@@ -196,7 +196,7 @@ void TestJson::valuesAFileCannotHold()
 
 void TestJson::everyKeyIsDocumented()
 {
-    QFile doc(QFINDTESTDATA("../docs/settings-json.md"));
+    QFile doc(QFINDTESTDATA("../../docs/settings-json.md"));
     QVERIFY(doc.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(doc.readAll());
     QCOMPARE(text.count("\n| `"), int(settingsCatalogue().size()));

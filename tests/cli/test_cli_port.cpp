@@ -16,7 +16,7 @@
 #include "sim/virtualtransmitter.h"
 #include "support/programs.h"
 #include "support/stores.h"
-#include "support/testutil.h"
+#include "support/waiting.h"
 
 // txctl's port commands, the real program against a pseudo-terminal: the
 // virtual transmitter on the other end, or a bare pty whose bytes the test

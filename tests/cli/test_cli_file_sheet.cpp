@@ -6,7 +6,7 @@
 #include "file/settingsjson.h"
 #include "model/catalogue.h"
 #include "support/stores.h"
-#include "ui/curvegeometry.h"
+#include "model/curvegeometry.h"
 
 // The printable sheet as laid out: every setting's caption and value, the
 // curves with the window's geometry, and everything inside the printable area
