@@ -172,38 +172,46 @@ void TestCliPort::readAsksAgainForMissingFrames_data()
 {
     QTest::addColumn<int>("lostDumps"); // how many answers to "RR" lack frame `lost`
     QTest::addColumn<int>("lost");
+    QTest::addColumn<int>("secondLost"); // a frame the second answer lacks, 0 none
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("frame 12 lost once") << 1 << 12 << 0 << "";
+    QTest::newRow("frame 12 lost once") << 1 << 12 << 0 << 0 << "";
     QTest::newRow("frame 12 never comes")
-        << 100 << 12 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
+        << 100 << 12 << 0 << 2 << "frames missing after 1.5 s: 12 (received 18 of 19)";
     // The next answer cuts frame 17 after its 8th byte, which then looks
     // like an AUX frame: the file is still one whole answer.
-    QTest::newRow("frame 18 lost once, then frame 17 cut") << 1 << 18 << 0 << "";
+    QTest::newRow("frame 18 lost once, then frame 17 cut") << 1 << 18 << 0 << 0 << "";
+    // The model changes between answers: frames of two answers together
+    // would make a whole set that the transmitter never held.
+    QTest::newRow("frame 18 lost, then frame 2") << 1 << 18 << 2 << 0 << "";
 }
 
-// A transmitter played by the test on a bare pty: each "RR" is answered with
-// the settings frames, frame 12 left out of the first `lostDumps` answers.
 void TestCliPort::readAsksAgainForMissingFrames()
 {
     QFETCH(int, lostDumps);
     QFETCH(int, lost);
+    QFETCH(int, secondLost);
     QFETCH(int, status);
     QFETCH(QString, message);
     PtyPair pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
     const QString out = dir.filePath("model.txt");
-    QRandomGenerator g(5);
-    TxSettingsRecord model = randomInRangeSettings(g);
-    for (int &a : model.aux)
-        a = 0; // NULL: what the head of frame 17 would not say
+    // Each answer comes from a model of its own.
+    auto modelOf = [](int answer) {
+        QRandomGenerator g(5 + answer);
+        TxSettingsRecord model = randomInRangeSettings(g);
+        for (int &a : model.aux)
+            a = 0; // NULL: what the head of frame 17 would not say
+        return model;
+    };
     int answered = 0;
     auto respond = [&](const QByteArray &wire, PtyPair &p) {
         for (; answered < wire.count("RR"); ++answered) {
-            const std::vector<QByteArray> dump = settingsDump(model, startLiveData());
+            const std::vector<QByteArray> dump = settingsDump(modelOf(answered), startLiveData());
             for (size_t i = 0; i < dump.size(); ++i) {
-                if (int(i) + 1 == lost && answered < lostDumps)
+                if ((int(i) + 1 == lost && answered < lostDumps) ||
+                    (int(i) + 1 == secondLost && answered == 1))
                     continue;
                 if (i + 1 == 17 && answered >= lostDumps) {
                     p.write(dump[i].left(8));
@@ -220,8 +228,8 @@ void TestCliPort::readAsksAgainForMissingFrames()
     QCOMPARE(r.status, status);
     QVERIFY(wire.bytes.startsWith("OKRR") && wire.bytes.endsWith("DIS"));
     if (status == 0) {
-        QCOMPARE(int(wire.bytes.count("RR")), 2);
-        QCOMPARE(readFile(out), windowSaveAfterRead(model));
+        QCOMPARE(int(wire.bytes.count("RR")), secondLost ? 3 : 2);
+        QCOMPARE(readFile(out), windowSaveAfterRead(modelOf(answered - 1)));
     } else {
         QVERIFY(wire.bytes.count("RR") >= 2 &&
                 wire.bytes.count("RR") <= 4); // asked again, a bounded number of times
