@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cli/output.h"
+#include "cli/output_file.h"
 #include "file/settingsfile.h"
 #include "ui/telemetry.h"
 
@@ -99,7 +100,9 @@ bool CsvRecording::open(const QString &csvName, QString *error)
         }
     }
     if (fd < 0) {
-        *error = cannotWrite(name, qt_error_string(errno));
+        const int why = errno;
+        const QString tooLong = why == ENAMETOOLONG ? temporaryNameProblem(name) : QString();
+        *error = cannotWrite(name, tooLong.isEmpty() ? qt_error_string(why) : tooLong);
         return false;
     }
     return true;

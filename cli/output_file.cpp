@@ -55,17 +55,21 @@ bool OutputFile::open(QString *error)
     }
     if (kind != Kind::Plain || file.open(QIODevice::WriteOnly))
         return true;
-    // The new file is made under a temporary name, the given one with a
-    // suffix of 7 characters; the system says only "Unknown error" when that
-    // name is too long.
-    const int nameBytes = int(QFile::encodeName(QFileInfo(path).fileName()).size());
-    if (nameBytes + kTemporarySuffixLength > NAME_MAX)
-        *error = cannotWrite(path, QString("its name is %1 bytes long; at most %2 can be written")
-                                       .arg(nameBytes)
-                                       .arg(NAME_MAX - kTemporarySuffixLength));
-    else
-        *error = cannotWrite(path, file.errorString());
+    // The system says only "Unknown error" when the temporary name is too
+    // long.
+    const QString tooLong = temporaryNameProblem(path);
+    *error = cannotWrite(path, tooLong.isEmpty() ? file.errorString() : tooLong);
     return false;
+}
+
+QString temporaryNameProblem(const QString &path)
+{
+    const int nameBytes = int(QFile::encodeName(QFileInfo(path).fileName()).size());
+    if (nameBytes + kTemporarySuffixLength <= NAME_MAX)
+        return QString();
+    return QString("its name is %1 bytes long; at most %2 can be written")
+        .arg(nameBytes)
+        .arg(NAME_MAX - kTemporarySuffixLength);
 }
 
 bool OutputFile::write(const QByteArray &bytes, QString *error)

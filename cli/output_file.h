@@ -28,6 +28,11 @@ private:
     QSaveFile file;
 };
 
+// A new file is made under a temporary name beside it, the given one with a
+// suffix of 7 characters (".XXXXXX") where the system cannot make it without
+// a name: why a name is too long for that, or an empty string.
+QString temporaryNameProblem(const QString &path);
+
 // OutputFile's open() and write() in one.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
                          OutputFile::Content content = OutputFile::Content::Text);

@@ -106,7 +106,8 @@ int runMonitor(const CommandLine &line)
         }
         const double seconds = now / 1000.0;
         emitRow(csvRow(seconds, link.live));
-        ++rows;
+        if (!readerGone) // the row nobody took is not counted
+            ++rows;
         QString moved;
         if (!csv.putInPlace(&moved) && csvFailure.isEmpty())
             csvFailure = moved;
