@@ -1,23 +1,21 @@
 #pragma once
 
+#include <QCommandLineOption>
 #include <QString>
-#include <QStringList>
 
-class QCommandLineParser;
+struct CommandLine;
 
 // What the positional arguments PORT and SOURCE mean, in every command's
 // --help.
 extern const char *const kPortArgumentHelp;
 extern const char *const kSourceArgumentHelp;
 
-// Parses a command's own arguments (args[0] is the command's name) with
-// -h/--help and -q/--quiet added. Returns -1 when the command should go on,
-// or the exit status to end with: 0 after --help (usage, the description
-// wrapped, then the arguments and options), kExitError (a one-line message
-// printed) on a usage error or a wrong number of positional arguments.
-int parseCommand(QCommandLineParser &parser, const QStringList &args, const QString &usage,
-                 const QString &description, int positionals);
+// How long a read waits for all frames, unless --timeout says otherwise.
+constexpr int kDefaultTimeoutS = 5;
 
-// Reports that a required option (such as "-o FILE") was not given and
-// returns kExitError.
-int missingOption(const QStringList &args, const QString &option);
+// --timeout SECONDS of read and write: how long to wait for the settings.
+QCommandLineOption timeoutOption();
+
+// The --timeout of `line` in milliseconds, from 0.1 to 3600 seconds. On a
+// bad value reports it and returns false.
+bool timeoutMs(const CommandLine &line, int *ms);

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/file_source.h"
+#include "cli/output.h"
 
 namespace {
 

@@ -3,27 +3,15 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QTextStream>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "cli/cli.h"
-#include "cli/plot.h"
+#include "cli/commands.h"
+#include "cli/output.h"
 
 namespace {
-
-std::vector<CliCommand> allCommands()
-{
-    std::vector<CliCommand> all = portCommands();
-    all.push_back(historyCommand());
-    const std::vector<CliCommand> &files = fileCommands();
-    all.insert(all.end(), files.begin(), files.end());
-    all.push_back(plotCommand());
-    return all;
-}
 
 QString usageText()
 {
@@ -32,7 +20,7 @@ QString usageText()
     out << "Usage: txctl COMMAND [OPTIONS] [ARGUMENTS]\n"
            "The 8-channel transmitter from the command line.\n\n"
            "Commands:\n";
-    for (const CliCommand &c : allCommands())
+    for (const CliCommand &c : cliCommands())
         out << QString("  %1  %2\n")
                    .arg(QString::fromLatin1(c.synopsis), -28)
                    .arg(QString::fromLatin1(c.summary));
@@ -65,46 +53,6 @@ void quietRuntimeDirWarning(QtMsgType type, const QMessageLogContext &context, c
 }
 
 } // namespace
-
-int failWith(const QString &message)
-{
-    // One line, whatever a system message brought along.
-    const QString line = QString(message).replace(QRegularExpression("\\s*\n\\s*"), "; ");
-    std::fprintf(stderr, "txctl: %s\n", qPrintable(line));
-    return kExitError;
-}
-
-QString cannotWrite(const QString &place, const QString &reason)
-{
-    return QString("%1: cannot write it (%2)").arg(place, reason);
-}
-
-bool writeStandardOutput(const QByteArray &bytes, QString *error)
-{
-    const bool written =
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
-    if (std::fflush(stdout) != 0 || !written) {
-        *error = cannotWrite("standard output", qt_error_string(errno));
-        return false;
-    }
-    return true;
-}
-
-bool printOut(const QByteArray &bytes)
-{
-    QString error;
-    if (!writeStandardOutput(bytes, &error)) {
-        failWith(error);
-        return false;
-    }
-    return true;
-}
-
-void progress(bool quiet, const QString &message)
-{
-    if (!quiet)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 int main(int argc, char *argv[])
 {
@@ -141,16 +89,16 @@ int main(int argc, char *argv[])
     if (first == "help" && args.size() > 2) {
         args = QStringList{args.at(0), args.at(2), "--help"};
     } else if (first == "-h" || first == "--help" || first == "help") {
-        return printOut(usageText().toLocal8Bit()) ? kExitOk : kExitError;
+        return printResult(usageText().toLocal8Bit());
     } else if (first == "-v" || first == "--version") {
-        return printOut(QString("txctl %1\n").arg(TX_VERSION).toLocal8Bit()) ? kExitOk : kExitError;
+        return printResult(QString("txctl %1\n").arg(TX_VERSION).toLocal8Bit());
     }
     QStringList commandArgs = args.mid(1);
     if (quiet)
         commandArgs.insert(1, "--quiet");
-    for (const CliCommand &c : allCommands())
+    for (const CliCommand &c : cliCommands())
         if (args.at(1) == QLatin1String(c.name))
-            return c.run(commandArgs);
+            return runCommand(c, commandArgs);
     if (args.at(1) != first) // help for a command that does not exist
         return failWith(QString("help: unknown command \"%1\" (txctl --help lists them)").arg(args.at(1)));
     return failWith(QString("unknown command \"%1\" (txctl --help lists them)").arg(first));

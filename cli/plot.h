@@ -168,7 +168,3 @@ constexpr unsigned kPlotLineRgb = 0x1f4e9a;  // a series' curve
 constexpr unsigned kPlotAlarmRgb = 0xd32f2f; // the dashed alarm level
 constexpr unsigned kPlotBelowRgb = 0xfbdcdc; // shading below the alarm
 constexpr unsigned kPlotGapRgb = 0xececec;   // a gap in the recording
-
-// The plot command (cli/plot_command.cpp).
-struct CliCommand;
-CliCommand plotCommand();

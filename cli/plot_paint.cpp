@@ -2,7 +2,6 @@
 // time axis, as PDF, PNG or SVG.
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageSize>
@@ -15,22 +14,9 @@
 #include <functional>
 
 #include "cli/plot.h"
+#include "cli/plot_chart.h"
 
 namespace {
-
-// The chart's measures in canvas units (pixels of the PNG).
-constexpr double kLeft = 92; // room for the value labels
-constexpr double kRight = 28;
-constexpr double kHeading = 78; // file name and what is known of the recording
-constexpr double kBand = 28;    // a panel's title and figures above its box
-constexpr double kSpacing = 14; // below each panel
-constexpr double kAxis = 26;    // time labels
-constexpr double kLegend = 30;
-constexpr double kBottom = 8;
-constexpr double kRasterUnit = 90; // a channel's box height; telemetry boxes are twice that
-constexpr int kRasterWidth = 1600;
-constexpr int kPdfWidth = 1100;        // drawn smaller, so the text prints at about 10 pt
-constexpr double kPdfMarginPt = 28.35; // 10 mm
 
 QColor rgb(unsigned v)
 {
@@ -44,65 +30,6 @@ QFont font(double pixels, bool bold = false)
     f.setPixelSize(int(pixels));
     f.setBold(bold);
     return f;
-}
-
-int weightOf(int series)
-{
-    return series < kPlotTxV ? 1 : 2;
-}
-
-QString titleOf(int series)
-{
-    switch (series) {
-    case kPlotTxV:
-        return "TX volts";
-    case kPlotRxV:
-        return "RX volts";
-    case kPlotExtV:
-        return "EXT volts";
-    case kPlotRssi:
-        return "RSSI dBm";
-    default:
-        return QString("CH%1 output").arg(series + 1);
-    }
-}
-
-QString unitOf(int series)
-{
-    return series == kPlotRssi ? " dBm" : series >= kPlotTxV ? " V" : "";
-}
-
-// A step of 1, 2, 2.5 or 5 times a power of ten, near span / parts.
-double niceStep(double span, int parts)
-{
-    const double raw = span / parts;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 2.5, 5.0})
-        if (m * power >= raw)
-            return m * power;
-    return 10 * power;
-}
-
-// Time ticks: the shortest step that leaves at most `most` of them.
-double timeStep(double span, int most)
-{
-    for (double step : {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200})
-        if (span / step <= most)
-            return step;
-    return 86400 * std::ceil(span / most / 86400);
-}
-
-QPageLayout::Orientation orientationFor(const std::vector<int> &panels)
-{
-    return panels.size() > 4 ? QPageLayout::Portrait : QPageLayout::Landscape;
-}
-
-QSizeF pdfPrintable(const std::vector<int> &panels)
-{
-    QSizeF page = QPageSize(QPageSize::A4).size(QPageSize::Point);
-    if (orientationFor(panels) == QPageLayout::Landscape)
-        page.transpose();
-    return page - QSizeF(2 * kPdfMarginPt, 2 * kPdfMarginPt);
 }
 
 struct Chart {
@@ -166,11 +93,11 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
     const QRectF band(box.left(), box.top() - kBand, box.width(), kBand - 4);
     p.setPen(Qt::black);
     p.setFont(font(15, true));
-    p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, titleOf(series));
-    const double titleWidth = QFontMetricsF(p.font()).horizontalAdvance(titleOf(series)) + 20;
+    p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, plotTitle(series));
+    const double titleWidth = QFontMetricsF(p.font()).horizontalAdvance(plotTitle(series)) + 20;
     QString figures = "no readings";
     if (st.count > 0) {
-        const QString unit = unitOf(series);
+        const QString unit = plotUnit(series);
         figures = QString("min %1%4    mean %2%4    max %3%4")
                       .arg(plotReading(series, st.min), plotReading(series, st.mean(), 1),
                            plotReading(series, st.max), unit);
@@ -222,7 +149,7 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
 
     // The grid with its labels.
     p.setFont(font(12));
-    const double step = niceStep(hi - lo, 5);
+    const double step = plotNiceStep(hi - lo, 5);
     for (double v = std::ceil(lo / step) * step; v <= hi; v += step) {
         const double yy = std::round(y(v)) + 0.5;
         p.setPen(QPen(QColor(222, 222, 222), 1));
@@ -371,7 +298,7 @@ void Chart::paint(QPainter &p) const
     const QRectF first = layout.panels.front();
     const std::vector<std::array<PlotCell, kPlotSeriesCount>> cells = log.columns(int(first.width()));
     const double span = std::max(log.duration(), 1.0);
-    const double step = timeStep(span, int(first.width() / 120));
+    const double step = plotTimeStep(span, int(first.width() / 120));
     std::vector<double> ticks;
     for (double t = std::ceil(log.startTime() / step) * step; t <= log.endTime() + 1e-9; t += step)
         ticks.push_back(t);
@@ -391,128 +318,7 @@ void Chart::paint(QPainter &p) const
     paintLegend(p);
 }
 
-quint32 crc32(const QByteArray &bytes)
-{
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    quint32 c = 0xffffffffu;
-    for (char b : bytes)
-        c = table[(c ^ quint8(b)) & 0xff] ^ (c >> 8);
-    return c ^ 0xffffffffu;
-}
-
-void appendBigEndian(QByteArray &to, quint32 v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        to.append(char(v >> shift));
-}
-
-// The PNG of an RGB32 image: rows unfiltered and deflated at zlib's fastest
-// level. A chart is mostly flat colour, which that compresses well; libpng's
-// adaptive row filters (what QImage::save uses) took three times as long for
-// a file a third smaller.
-QByteArray pngOf(QImage &image)
-{
-    // The rows as PNG wants them (a filter byte, then red, green and blue)
-    // are written over the image's own pixels: each lands at or before the
-    // place it was read from.
-    const int w = image.width(), h = image.height();
-    uchar *const bits = image.bits();
-    uchar *out = bits;
-    for (int y = 0; y < h; ++y) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(bits + qsizetype(y) * image.bytesPerLine());
-        for (int x = 0; x < w; ++x) {
-            const QRgb pixel = line[x];
-            if (x == 0)
-                *out++ = 0; // filter: none
-            *out++ = uchar(qRed(pixel));
-            *out++ = uchar(qGreen(pixel));
-            *out++ = uchar(qBlue(pixel));
-        }
-    }
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(bits), int(out - bits));
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    auto chunk = [&png](const char *type, const QByteArray &data) {
-        const QByteArray typed = QByteArray(type, 4) + data;
-        appendBigEndian(png, quint32(data.size()));
-        png += typed;
-        appendBigEndian(png, crc32(typed));
-    };
-    QByteArray header;
-    appendBigEndian(header, quint32(w));
-    appendBigEndian(header, quint32(h));
-    header.append("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
-    chunk("IHDR", header);
-    chunk("IDAT", qCompress(raw, 1).mid(4)); // a zlib stream after Qt's 4-byte length
-    chunk("IEND", QByteArray());
-    return png;
-}
-
 } // namespace
-
-QString plotFigure(double v)
-{
-    const double r = std::round(v * 1000) / 1000;
-    return QString::number(r == 0 ? 0.0 : r, 'g', 15);
-}
-
-bool plotFormatOf(const QString &path, PlotFormat *format)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == "pdf")
-        *format = PlotFormat::Pdf;
-    else if (suffix == "png")
-        *format = PlotFormat::Png;
-    else if (suffix == "svg")
-        *format = PlotFormat::Svg;
-    else
-        return false;
-    return true;
-}
-
-std::vector<int> plotPanels(bool channels)
-{
-    std::vector<int> panels = {kPlotTxV, kPlotRxV, kPlotExtV, kPlotRssi};
-    for (int c = 0; channels && c < 8; ++c)
-        panels.push_back(kPlotCh1 + c);
-    return panels;
-}
-
-PlotLayout layoutPlot(PlotFormat format, const std::vector<int> &panels)
-{
-    int weights = 0;
-    for (int s : panels)
-        weights += weightOf(s);
-    const double fixed = kHeading + panels.size() * (kBand + kSpacing) + kAxis + kLegend + kBottom;
-    PlotLayout l;
-    double unit = kRasterUnit;
-    if (format == PlotFormat::Pdf) {
-        const QSizeF page = pdfPrintable(panels);
-        l.canvas = QSize(kPdfWidth, int(std::round(kPdfWidth * page.height() / page.width())));
-        unit = (l.canvas.height() - fixed) / weights;
-    } else {
-        l.canvas = QSize(kRasterWidth, int(std::ceil(fixed + weights * unit)));
-    }
-    const double width = l.canvas.width() - kLeft - kRight;
-    l.heading = QRectF(kLeft - 60, 0, width + 60, kHeading);
-    double top = kHeading;
-    for (int s : panels) {
-        top += kBand;
-        const double height = std::floor(unit * weightOf(s));
-        l.panels.push_back(QRectF(kLeft, top, width, height));
-        top += height + kSpacing;
-    }
-    l.timeAxis = QRectF(kLeft, top - kSpacing + 4, width, kAxis);
-    return l;
-}
 
 QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool channels, PlotFormat format)
 {
@@ -530,7 +336,7 @@ QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool chann
             QPainter p(&image);
             chart.paint(p);
         }
-        return pngOf(image);
+        return plotPng(image);
     }
     case PlotFormat::Svg: {
         QSvgGenerator svg;
@@ -547,11 +353,11 @@ QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool chann
         QPdfWriter pdf(&buffer);
         pdf.setResolution(72); // one device unit per point
         pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageOrientation(orientationFor(panels));
+        pdf.setPageOrientation(plotOrientation(panels));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setTitle(title);
         pdf.setCreator("txctl");
-        const QSizeF printable = pdfPrintable(panels);
+        const QSizeF printable = plotPdfPrintable(panels);
         QPainter p(&pdf);
         p.translate(kPdfMarginPt, kPdfMarginPt);
         p.scale(printable.width() / canvas.width(), printable.width() / canvas.width());

@@ -70,9 +70,9 @@ SheetDocument layoutSheet(const TxSettingsRecord &s, const SheetHeading &heading
 // The font a text of that style is painted in (before its scale).
 QFont sheetFont(SheetText::Style style);
 
+// Makes every text fit its rect: a little smaller first, then shortened.
+void fitSheetTexts(SheetDocument &doc);
+
 // Paints the sheet into a PDF of the given page size ("A4" or "Letter").
 // Needs a QGuiApplication.
 QByteArray renderSheetPdf(const SheetDocument &doc, const QString &paper, const QString &title);
-
-// The sheet command (cli/sheet_command.cpp).
-int runSheet(const QStringList &args);

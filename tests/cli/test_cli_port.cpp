@@ -416,6 +416,10 @@ void TestCliPort::failuresAreOneLineAndLeaveNoFile_data()
                                            << good << "/dev/tty-no-such-port: no such port" << false;
     QTest::newRow("read, empty port")
         << QStringList{"read", "", "-o", "OUT"} << good << "no port given" << false;
+    // Its temporary file would need a name over 255 bytes: said before the port.
+    QTest::newRow("monitor, a name of 252 bytes")
+        << QStringList{"monitor", "PORT", "--csv", "OUT" + QString(245, 'x')} << good
+        << "its name is 252 bytes long; at most 248 can be written" << false;
 }
 
 void TestCliPort::failuresAreOneLineAndLeaveNoFile()
@@ -603,6 +607,14 @@ void TestCliPort::talksOnATerminal_data()
     QTest::newRow("reset declined") << "exec \"$0\" reset /dev/null <PTY 2>PTY" << QByteArray("[y/N] ")
                                     << QByteArrayList{"n\n"} << 1
                                     << QByteArray("txctl: reset: not confirmed, nothing sent");
+    // Rows into /dev/null, then into a pipe that head closes: no warning, no
+    // error, exit 0 (exit 9: something on standard error).
+    QTest::newRow("monitor into /dev/null and head")
+        << "trap '' INT; \"$0\" monitor -q PTY --csv /dev/null --seconds 0.3 2>FIFO.err && "
+           "{ \"$0\" monitor -q PTY --csv /dev/stdout --seconds 30 2>>FIFO.err; echo $? >FIFO.st; } | "
+           "head -n 3 >/dev/null; test \"$(cat FIFO.st)\" = 0 && test ! -s FIFO.err || "
+           "{ cat FIFO.err >&2; exit 9; }"
+        << QByteArray("OK") << QByteArrayList{buildServoFrame(startLiveData())} << 0 << QByteArray();
 }
 
 void TestCliPort::talksOnATerminal()

@@ -1,15 +1,14 @@
 // txctl history: the entries txctl keeps of the transmitter's settings,
 // newest first.
 
-#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "cli/args.h"
-#include "cli/cli.h"
+#include "cli/commands.h"
 #include "cli/history.h"
+#include "cli/output.h"
 #include "file/settingsfile_strict.h"
 #include "model/catalogue.h"
 
@@ -26,22 +25,8 @@ bool loadEntry(const HistoryEntry &e, TxSettingsRecord &s)
     return loadSettingsBytesStrict(e.path, f.read(4096), StaleEditMirrors::Note, s, &note, &error);
 }
 
-int runHistory(const QStringList &args)
+int runHistory(const CommandLine &line)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption json("json", "Print a JSON array instead, one object per entry.");
-    parser.addOption(json);
-    const int done = parseCommand(
-        parser, args, "history [--json]",
-        "Lists the settings txctl kept, newest first: @1, @2, ... with the time, what happened (read, "
-        "before write, written, before reset, reset), the port, and how many settings differ from the "
-        "entry before. Every @N is a SOURCE of its own: txctl diff @2 @1 shows what the last write "
-        "changed, txctl write PORT @2 puts the settings from before it back. The entries are settings "
-        "files in $XDG_DATA_HOME/txconfig/history (~/.local/share/txconfig/history); at most 1000 are "
-        "kept, the oldest go first.",
-        0);
-    if (done >= 0)
-        return done;
     const QVector<HistoryEntry> entries = historyEntries();
     QVector<TxSettingsRecord> settings(entries.size());
     QVector<bool> loaded(entries.size());
@@ -86,17 +71,27 @@ int runHistory(const QStringList &args)
             o.insert("differences_from_previous", differ);
         array.append(o);
     }
-    if (parser.isSet(json))
-        return printOut(QJsonDocument(array).toJson()) ? kExitOk : kExitError;
-    if (entries.isEmpty())
-        progress(parser.isSet("quiet"), QString("the history is empty (%1)").arg(historyFolder()));
-    return printOut(text.toUtf8()) ? kExitOk : kExitError;
+    const bool json = line.isSet("json");
+    if (entries.isEmpty() && !json)
+        progress(line.quiet(), QString("the history is empty (%1)").arg(historyFolder()));
+    return printResult(json ? QJsonDocument(array).toJson() : text.toUtf8());
 }
 
 } // namespace
 
 CliCommand historyCommand()
 {
-    return {"history", "history [--json]", "List the settings kept before and after every read and write",
+    return {"history",
+            "history [--json]",
+            "List the settings kept before and after every read and write",
+            "history [--json]",
+            "Lists the settings txctl kept, newest first: @1, @2, ... with the time, what happened (read, "
+            "before write, written, before reset, reset), the port, and how many settings differ from the "
+            "entry before. Every @N is a SOURCE of its own: txctl diff @2 @1 shows what the last write "
+            "changed, txctl write PORT @2 puts the settings from before it back. The entries are settings "
+            "files in $XDG_DATA_HOME/txconfig/history (~/.local/share/txconfig/history); at most 1000 are "
+            "kept, the oldest go first.",
+            {},
+            {{"json", "Print a JSON array instead, one object per entry."}},
             runHistory};
 }

@@ -1,0 +1,72 @@
+#include "cli/commands.h"
+
+#include <QRegularExpression>
+
+#include "cli/output.h"
+
+namespace {
+
+// Text broken into lines of at most `width` characters at blanks.
+QString wrapped(const QString &text, int width)
+{
+    QString out, line;
+    for (const QString &word : text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            out += line + '\n';
+            line.clear();
+        }
+        line += (line.isEmpty() ? "" : " ") + word;
+    }
+    return out + line + '\n';
+}
+
+} // namespace
+
+const std::vector<CliCommand> &cliCommands()
+{
+    static const std::vector<CliCommand> commands = {
+        portsCommand(), readCommand(), writeCommand(),  resetCommand(),  monitorCommand(), historyCommand(),
+        showCommand(),  diffCommand(), exportCommand(), importCommand(), sheetCommand(),   plotCommand(),
+    };
+    return commands;
+}
+
+int runCommand(const CliCommand &command, const QStringList &args)
+{
+    CommandLine line;
+    line.command = args.value(0);
+    QCommandLineParser &parser = line.parser;
+    for (const CommandArgument &a : command.arguments)
+        parser.addPositionalArgument(a.name, a.help);
+    for (const QCommandLineOption &o : command.options)
+        parser.addOption(o);
+    const QCommandLineOption help({"h", "help"}, "Show this help.");
+    parser.addOption(help);
+    parser.addOption(QCommandLineOption({"q", "quiet"}, "Print no progress on standard error."));
+    if (!parser.parse(args)) {
+        QString why = parser.errorText();
+        if (why.endsWith('.'))
+            why.chop(1);
+        return failWith(QString("%1: %2 (txctl %1 --help)").arg(line.command, why));
+    }
+    if (parser.isSet(help)) {
+        // The parser's own text starts with a usage line that names the
+        // program path only; its argument and option lists follow a blank
+        // line.
+        const QString lists = parser.helpText();
+        const QString text = QString("Usage: txctl %1\n%2\n%3")
+                                 .arg(QString::fromLatin1(command.usage),
+                                      wrapped(QString::fromLatin1(command.description), 78),
+                                      lists.mid(lists.indexOf("\n\n") + 2));
+        return printResult(text.toLocal8Bit());
+    }
+    if (parser.positionalArguments().size() != int(command.arguments.size()))
+        return failWith(QString("%1: wrong number of arguments (usage: txctl %2)")
+                            .arg(line.command, QString::fromLatin1(command.usage)));
+    return command.run(line);
+}
+
+int missingOption(const CommandLine &line, const QString &option)
+{
+    return failWith(QString("%1: %2 is missing (txctl %1 --help)").arg(line.command, option));
+}

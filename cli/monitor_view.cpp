@@ -1,0 +1,141 @@
+#include "cli/monitor_view.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/output.h"
+#include "cli/output_file.h"
+#include "file/settingsfile.h"
+#include "model/telemetry.h"
+
+namespace {
+
+// A centre-zero bar as the SERVO page draws it: centre at 1000, full at 0
+// and 2000.
+QString servoBar(int v)
+{
+    constexpr int half = 20;
+    const int c = qBound(0, v, 2000);
+    const int left = (1000 - qMin(c, 1000)) * half / 1000;
+    const int right = (qMax(c, 1000) - 1000) * half / 1000;
+    return QString(half - left, ' ') + QString(left, '#') + '|' + QString(right, '#') +
+           QString(half - right, ' ');
+}
+
+} // namespace
+
+QString csvHeader()
+{
+    return "time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm";
+}
+
+QString csvRow(double seconds, const TxLiveDataRecord &d)
+{
+    QStringList cells{QString::number(seconds, 'f', 3)};
+    for (int v : d.servo)
+        cells << QString::number(v);
+    cells << QString::number(d.txVolt / 100.0, 'f', 2) << QString::number(d.rxVolt / 10.0, 'f', 1)
+          << QString::number(d.extVolt / 10.0, 'f', 1);
+    // As the window shows it: 1..100 is 100 - rssi below 0 dBm, anything else
+    // is no reading.
+    cells << (d.rxRssi >= 1 && d.rxRssi <= 100 ? QString::number(d.rxRssi - 100) : QString());
+    return cells.join(',');
+}
+
+QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
+{
+    QStringList lines;
+    for (int i = 0; i < 8; ++i)
+        lines << QString("CH%1 %2 [%3]").arg(i + 1).arg(d.servo[i], 5).arg(servoBar(d.servo[i]));
+    lines << QString("TX %1   RX %2   EXT %3   RSSI %4")
+                 .arg(txVoltText(d.txVolt), tenthsVoltText(d.rxVolt), tenthsVoltText(d.extVolt),
+                      rssiText(d.rxRssi));
+    lines << QString("%1 s  (Ctrl-C ends)").arg(seconds, 0, 'f', 1);
+    QString out;
+    if (*shownLines > 0)
+        out += QString("\033[%1A").arg(*shownLines);
+    for (const QString &l : lines)
+        out += "\r" + l + "\033[K\n";
+    *shownLines = lines.size();
+    return out;
+}
+
+bool CsvRecording::open(const QString &csvName, QString *error)
+{
+    name = csvName;
+    if (toStandardOutput()) {
+        fd = STDOUT_FILENO;
+        return true;
+    }
+    if (QFileInfo(name).isDir()) {
+        *error = cannotWrite(name, "a folder");
+        return false;
+    }
+    if (isSpecialFile(name)) {
+        fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0 && ::isatty(fd) == 1) {
+            ::close(fd);
+            fd = -1;
+            *error = cannotWrite(name, "a terminal or serial port, not a file");
+            return false;
+        }
+    } else {
+        QByteArray path = QFile::encodeName(name) + ".XXXXXX";
+        fd = ::mkstemp(path.data());
+        if (fd >= 0) {
+            temporary = QFile::decodeName(path);
+            // The mode a new file gets, or the one the old recording had.
+            struct stat old;
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            const mode_t mode = ::stat(QFile::encodeName(name).constData(), &old) == 0 ? (old.st_mode & 07777)
+                                                                                       : (0666 & ~mask);
+            ::fchmod(fd, mode);
+        }
+    }
+    if (fd < 0) {
+        const int why = errno;
+        const QString tooLong = why == ENAMETOOLONG ? temporaryNameProblem(name) : QString();
+        *error = cannotWrite(name, tooLong.isEmpty() ? qt_error_string(why) : tooLong);
+        return false;
+    }
+    return true;
+}
+
+bool CsvRecording::write(const QString &row)
+{
+    return writeAll(fd, row.toLatin1() + '\n');
+}
+
+bool CsvRecording::putInPlace(QString *error)
+{
+    if (temporary.isEmpty())
+        return true;
+    const bool moved =
+        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(name).constData()) == 0;
+    if (!moved)
+        *error = cannotWrite(name, qt_error_string(errno));
+    dropTemporary();
+    return moved;
+}
+
+void CsvRecording::close()
+{
+    if (fd >= 0 && fd != STDOUT_FILENO)
+        ::close(fd);
+    fd = -1;
+    dropTemporary(); // nothing recorded: the earlier recording stays
+}
+
+void CsvRecording::dropTemporary()
+{
+    if (!temporary.isEmpty())
+        ::unlink(QFile::encodeName(temporary).constData());
+    temporary.clear();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "cli/args.h"
+#include "cli/history.h"
+#include "cli/port_link.h"
+#include "model/txsettings.h"
+
+// The settings to and from the transmitter as the commands move them: with
+// progress on standard error, the window's pauses between its buttons, the
+// history kept before anything is overwritten, and Ctrl-C honoured between
+// steps.
+
+// Closes the link after an interrupt, says "txctl: interrupted; WHAT" and
+// returns the signal's exit status.
+int interrupted(PortLink &link, const QString &what = QString());
+
+// Reads the settings over an open link with progress on standard error,
+// after the window's button lock ("RR" never follows "OK" or a WRITE sooner
+// in the window).
+bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error);
+
+// Reads the settings from the transmitter on `port` the way `txctl read`
+// does (all 19 frames, validated as the window validates them). On failure
+// returns false with a one-line reason in *error.
+bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
+                  QString *error);
+
+// What write and reset keep of the settings they replace.
+struct Backup {
+    bool wanted = true;
+    HistoryEvent event = HistoryEvent::BeforeWrite;
+    int timeoutMs = kDefaultTimeoutS * 1000;
+    const char *command = "write";
+};
+
+// The --no-backup option of write and reset.
+QCommandLineOption noBackupOption();
+
+// Opens `port` and sends the write sequence for `s` after the window's button
+// lock, as its WRITE and RESET do, once the transmitter has been heard: it
+// streams live frames whenever its port is open, so silence means nobody is
+// there (switched off, the wrong port) and nothing is sent. Unless told not
+// to, it first reads the settings the transmitter holds into the history;
+// when that fails, nothing is sent. Returns -1 when every step went out (the
+// link still open), otherwise the exit status with the reason reported.
+int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet, const Backup &backup);
+
+// Adds an entry to the history; a failure is told but changes no outcome.
+void keepInHistory(HistoryEvent event, const QString &port, const TxSettingsRecord &s);
+
+// One line per setting of `s` that a settings line cannot carry as it is:
+// "PATH: HOLDER holds 25.0 V, a settings file can hold at most 23.9 V" and
+// `then` with what the line gets ("saved 23.9 V").
+QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then);
