@@ -607,6 +607,11 @@ void TestCliPort::talksOnATerminal_data()
     QTest::newRow("reset declined") << "exec \"$0\" reset /dev/null <PTY 2>PTY" << QByteArray("[y/N] ")
                                     << QByteArrayList{"n\n"} << 1
                                     << QByteArray("txctl: reset: not confirmed, nothing sent");
+    // A PDF is not sent to a terminal (the output is judged before the source).
+    QTest::newRow("sheet onto a terminal")
+        << "exec \"$0\" sheet /dev/null -o - >PTY" << QByteArray("-") << QByteArrayList{} << 2
+        << QByteArray("txctl: standard output: cannot write it (a terminal; binary output goes to a file or "
+                      "a pipe)\n");
     // Rows into /dev/null, then into a pipe that head closes: no warning, no
     // error, exit 0 (exit 9: something on standard error).
     QTest::newRow("monitor into /dev/null and head")
