@@ -29,15 +29,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (chunk.isEmpty())
             continue; // an empty read is not a chunk
         // No answer was asked for: whatever the bytes, no setting changes,
-        // and a chunk that is one live frame by the length rules shows its
-        // values exactly as the reference decoder says.
+        // and a chunk that is one live frame by the length rules, with no
+        // bytes waiting before it, shows its values exactly as the reference
+        // decoder says. (When a frame begun in step is waiting, the chunk's
+        // head may be its end: an adapter joins pieces that way far more
+        // often than it loses bytes.)
         const TxSettingsRecord before = s;
+        const bool clean = decoder.pending().isEmpty();
         decoder.feed(chunk, s, d);
         if (!(s == before))
             fuzzcheck::fail("a setting changed outside an answer", "chunk");
         TxSettingsRecord refS = s;
         TxLiveDataRecord refD = d;
-        if (chunk.size() == kLiveFrameLength && referenceDecode(chunk, refS, refD) && !(d == refD))
+        if (clean && chunk.size() == kLiveFrameLength && referenceDecode(chunk, refS, refD) && !(d == refD))
             fuzzcheck::fail("a live chunk decoded unlike the length rules", "chunk");
         if (decoder.pending().size() >= kLiveFrameLength + kSettingsFrameLength)
             fuzzcheck::fail("pending bytes not bounded", "pending");
