@@ -255,7 +255,10 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 Verdict v = judge(kAuxFrameLength);
                 // Bytes of no frame may follow it, as below; an AUX frame
                 // that lost a byte has the next frame start at its byte 7.
-                if (v == Verdict::No && step && have(kAuxFrameLength)) {
+                // Out of step only one with its own markers at bytes 0 and 7.
+                const bool marked = at(0) == kFrameMarker && have(kAuxFrameLength - 1) &&
+                                    at(kAuxFrameLength - 1) == kFrameMarker;
+                if (v == Verdict::No && (step || (nearNext(kAuxSeq) && marked)) && have(kAuxFrameLength)) {
                     const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
                     v = shifted == Verdict::No     ? Verdict::Yes
                         : shifted == Verdict::More ? Verdict::More
@@ -410,13 +413,17 @@ FrameDecoder::Verdict FrameDecoder::doubtful(const Candidate &c, const QByteArra
             return straight == Verdict::More ? Verdict::More : Verdict::Yes;
     }
     // 2. A whole frame starts at this frame's last byte, and none right after
-    // it. (A frame taken with nothing after it yet, the answer's last one,
-    // has had its last bytes checked.)
+    // it. The AUX frame waits until that is known; a settings frame is judged
+    // on the bytes already in, since one read a byte late also shows its own
+    // end marker at its byte 10, which candidateAt checks where nothing
+    // confirms the frame.
     const Verdict shifted = next < end ? wholeStartAt(b, next - 1, fence) : Verdict::No;
     if (shifted != Verdict::No) {
         const Verdict straight = wholeStartAt(b, next, fence);
-        if (straight != Verdict::Yes)
-            return shifted == Verdict::Yes && straight == Verdict::No ? Verdict::Yes : Verdict::More;
+        if (straight == Verdict::No && shifted == Verdict::Yes)
+            return Verdict::Yes;
+        if (straight != Verdict::Yes && c.kind == FrameKind::Aux)
+            return Verdict::More;
     }
     // 3. After bytes of no frame: its first byte may be the end of the frame
     // before and its second the start of the next (0xFE there), or, for the
