@@ -8,6 +8,8 @@
 //                               frames between their frames): reports the READs
 //                               that ended with a setting their whole frames
 //                               did not carry, and those that missed a frame
+//                               next to a lost byte (in the answer, or in the
+//                               live frame still waiting when "RR" went out)
 //
 // Simulated time: the decoder runs on the line's clock, not the wall's.
 
@@ -40,6 +42,7 @@ struct Soak {
     int maxCut = 24;
     long long chunks = 0, lostBytes = 0;
     bool lostSince = false; // a byte was lost since the last check
+    qint64 lastLost = -1;   // where the last byte was lost (on the line's clock)
 
     Soak()
     {
@@ -52,6 +55,7 @@ struct Soak {
             if (g.generateDouble() < kLossPerByte) {
                 ++lostBytes;
                 lostSince = true;
+                lastLost = sent;
                 continue;
             }
             uncut += c;
@@ -108,7 +112,9 @@ int main(int argc, char *argv[])
             // "RR": the transmitter answers with a new model, live frames between.
             const TxSettingsRecord before = soak.s;
             const TxSettingsRecord model = randomInRangeSettings(soak.g);
-            soak.lostSince = false;
+            // A frame may still wait in the decoder: a byte lost in it
+            // touches the answer's first frame.
+            soak.lostSince = soak.lastLost >= 0 && soak.lastLost >= soak.sent - 2 * kLiveFrameLength;
             soak.decoder.feed(soak.uncut, soak.s, soak.d); // what the adapter held
             soak.uncut.clear();
             soak.decoder.openAnswer();

@@ -191,7 +191,7 @@ bool FrameDecoder::nearNext(int seq) const
 bool FrameDecoder::mayTake(int seq) const
 {
     // Forward through the answer, each frame once.
-    return open && seq > lastSeq && !(got & (1u << seq));
+    return open && seq > std::max(lastSeq, assumed) && !(got & (1u << seq));
 }
 
 FrameDecoder::Verdict FrameDecoder::startsFrame(const QByteArray &b, int j, int fence) const
@@ -255,9 +255,14 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 Verdict v = judge(kAuxFrameLength);
                 // Bytes of no frame may follow it, as below; an AUX frame
                 // that lost a byte has the next frame start at its byte 7.
-                if (v == Verdict::No && (step || nearNext(kAuxSeq)) && have(kAuxFrameLength)) {
+                // Out of step only one with its own markers at bytes 0 and 7.
+                const bool marked = at(0) == kFrameMarker && have(kAuxFrameLength - 1) &&
+                                    at(kAuxFrameLength - 1) == kFrameMarker;
+                if (v == Verdict::No && (step || (nearNext(kAuxSeq) && marked)) && have(kAuxFrameLength)) {
                     const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
-                    v = shifted == Verdict::No ? Verdict::Yes : shifted == Verdict::More ? Verdict::More : Verdict::No;
+                    v = shifted == Verdict::No     ? Verdict::Yes
+                        : shifted == Verdict::More ? Verdict::More
+                                                   : Verdict::No;
                     settingsWeak = v == Verdict::Yes;
                 }
                 settings = {v, &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
@@ -279,9 +284,8 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 if (v == Verdict::More && l->seq == kSettingsFrameCount && i + kSettingsFrameLength == n &&
                     fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker)
                     v = Verdict::Yes;
-                if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) &&
-                    at(11) == kFrameMarker && i + kSettingsFrameLength <= std::min<int>(fence, n) &&
-                    at(10) != kFrameMarker) {
+                if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) && at(11) == kFrameMarker &&
+                    i + kSettingsFrameLength <= std::min<int>(fence, n) && at(10) != kFrameMarker) {
                     v = Verdict::Yes;
                     weak = true;
                 }
@@ -311,6 +315,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     // Both may fit (a settings frame's free byte 1 can be a live kind): the
     // frame the answer expects next wins, then a live frame followed by a
     // frame, then a settings frame followed by bytes of no frame.
+    settings.weak = settingsWeak;
     if (settings.verdict == Verdict::Yes && !settingsWeak &&
         (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1))
         return settings;
@@ -319,6 +324,128 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     if (live.verdict != Verdict::No)
         return live;
     return settings;
+}
+
+FrameDecoder::Verdict FrameDecoder::shapeAt(const QByteArray &b, int j, int fence, int &length) const
+{
+    // The marker bytes of a frame at j, all of them (the answer's order asked).
+    length = 0;
+    const int n = b.size();
+    if (j >= fence || j < 0)
+        return Verdict::No;
+    if (j >= n)
+        return Verdict::More;
+    const bool marker = byteAt(b, j) == kFrameMarker;
+    if (marker) {
+        if (j + 1 >= n)
+            return Verdict::More;
+        if (isLiveKind(byteAt(b, j + 1))) {
+            length = kLiveFrameLength;
+            return Verdict::Yes;
+        }
+    }
+    if (!open || (!marker && !mayTake(kAuxSeq)))
+        return Verdict::No;
+    if (j + 2 >= n)
+        return Verdict::More;
+    const quint8 type = byteAt(b, j + 2);
+    if (type == kAuxType && mayTake(kAuxSeq)) {
+        length = kAuxFrameLength;
+        return Verdict::Yes;
+    }
+    const SettingsFrameLayout *l = marker ? settingsFrameLayout(type) : nullptr;
+    if (!l || !mayTake(l->seq))
+        return Verdict::No;
+    if (j + 11 >= std::min(n, fence))
+        return j + 11 >= fence ? Verdict::No : Verdict::More;
+    length = kSettingsFrameLength;
+    return byteAt(b, j + 11) == kFrameMarker ? Verdict::Yes : Verdict::No;
+}
+
+FrameDecoder::Verdict FrameDecoder::wholeStartAt(const QByteArray &b, int j, int fence) const
+{
+    // A frame whose markers are all in place at j and after which the next
+    // one begins: what a frame boundary looks like.
+    if (j == fence)
+        return Verdict::Yes;
+    int len = 0;
+    const Verdict v = shapeAt(b, j, fence, len);
+    if (v != Verdict::Yes)
+        return v;
+    // The answer's last frame is not kept waiting for what follows it, as
+    // when it is read itself.
+    if (len == kSettingsFrameLength && byteAt(b, j + 2) == settingsFrameLayouts().back().type &&
+        j + len == b.size() && fence >= b.size() && byteAt(b, j + 10) != kFrameMarker)
+        return Verdict::Yes;
+    return startsFrame(b, j + len, fence);
+}
+
+FrameDecoder::Verdict FrameDecoder::doubtful(const Candidate &c, const QByteArray &b, int i, bool step,
+                                             int fence) const
+{
+    // A frame that lost a byte is one byte short. Read at its full length it
+    // ends on the first byte of the frame after it, and the reading goes on
+    // one byte late; read from the byte before it (the end of the frame
+    // before), it ends where the next frame starts. Both readings overlap a
+    // sound frame by one byte. Where the bytes around a frame show such an
+    // overlap, nothing tells which reading is sound, and the frame is not
+    // taken: asking again repairs it, a shifted value never would.
+    // Yes: doubtful; More: judged once more bytes are in; No: sound.
+    const int next = i + c.length;
+    const int end = std::min<int>(fence, b.size());
+    // What follows is judged as if this frame were taken.
+    struct Assume {
+        int &slot;
+        int was;
+        ~Assume() { slot = was; }
+    } assume{assumed, assumed};
+    assumed = c.layout->seq;
+
+    // 1. A reading one byte late meets a live frame's kind byte, or the byte
+    // after a settings frame's first marker: never a live frame's start. A
+    // settings or AUX frame after it must stand whole (all its markers, and
+    // the next frame starting after it).
+    if (next < end &&
+        !(byteAt(b, next) == kFrameMarker && next + 1 < b.size() && isLiveKind(byteAt(b, next + 1))) &&
+        startsFrame(b, next, fence) == Verdict::Yes) {
+        const Verdict straight = wholeStartAt(b, next, fence);
+        if (straight != Verdict::Yes)
+            return straight == Verdict::More ? Verdict::More : Verdict::Yes;
+    }
+    // 2. A whole frame starts at this frame's last byte, and none right after
+    // it. The AUX frame waits until that is known; a settings frame is judged
+    // on the bytes already in, since one read a byte late also shows its own
+    // end marker at its byte 10, which candidateAt checks where nothing
+    // confirms the frame.
+    const Verdict shifted = next < end ? wholeStartAt(b, next - 1, fence) : Verdict::No;
+    if (shifted != Verdict::No) {
+        const Verdict straight = wholeStartAt(b, next, fence);
+        if (straight == Verdict::No && shifted == Verdict::Yes)
+            return Verdict::Yes;
+        if (straight != Verdict::Yes && c.kind == FrameKind::Aux)
+            return Verdict::More;
+    }
+    // 3. After bytes of no frame: its first byte may be the end of the frame
+    // before and its second the start of the next (0xFE there), or, for the
+    // AUX frame, its type may be the type of an AUX frame one byte off.
+    if (!step) {
+        if (byteAt(b, i + 1) == kFrameMarker)
+            return Verdict::Yes;
+        if (c.kind == FrameKind::Aux && (byteAt(b, i + 1) == kAuxType || byteAt(b, i + 3) == kAuxType))
+            return Verdict::Yes;
+    }
+    return Verdict::No;
+}
+
+bool FrameDecoder::soundAt(const QByteArray &b, int r, int fence) const
+{
+    // A frame that a start before it gives way to: judged whole by what
+    // follows it (not only by bytes of no frame), and not doubtful.
+    const Candidate o = candidateAt(b, r, false, fence);
+    if (o.verdict != Verdict::Yes || o.weak)
+        return false;
+    const bool live = o.kind == FrameKind::Servo || o.kind == FrameKind::Telemetry;
+    return live || doubtful(o, b, r, false, fence) == Verdict::No;
 }
 
 bool FrameDecoder::readsWholeToEnd(const QByteArray &b, int i) const
@@ -396,6 +523,18 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
                 }
             }
         }
+        if (c.verdict == Verdict::Yes && open &&
+            (c.kind == FrameKind::Settings || c.kind == FrameKind::Aux)) {
+            const Verdict doubt = doubtful(c, b, i, step, fence);
+            if (doubt == Verdict::More) {
+                // Judged once the bytes after it are in.
+                waiting = b.mid(i);
+                inStep = step;
+                return;
+            }
+            if (doubt == Verdict::Yes)
+                c.verdict = Verdict::No;
+        }
         if (c.verdict == Verdict::Yes) {
             take(c, b, i, s, d, onFrame);
             i += c.length;
@@ -407,8 +546,12 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             // A start that cannot be judged yet waits for the next chunk,
             // unless a frame that can be judged whole follows within it:
             // then the start was stale.
+            // A frame begun in step whose bytes are all in is not stale: only
+            // what follows it is not judged yet.
             int r = i + 1;
-            while (r < b.size() && candidateAt(b, r, false, fence).verdict != Verdict::Yes)
+            if (step && c.length > 0 && i + c.length <= b.size())
+                r = b.size();
+            while (r < b.size() && !soundAt(b, r, fence))
                 ++r;
             if (r >= b.size()) {
                 waiting = b.mid(i);
@@ -439,8 +582,8 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
     // the answer's order allows it: the waiting bytes are settled up to it.
     // Not where the bytes before it are a frame begun in step: then the chunk
     // goes on with that frame and only looks like one of its own.
-    const FrameMatch whole = waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk)
-                                                          : FrameMatch::None;
+    const FrameMatch whole =
+        waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk) : FrameMatch::None;
     const SettingsFrameLayout *layout = nullptr;
     FrameKind kind = FrameKind::Settings;
     if (whole == FrameMatch::Live) {

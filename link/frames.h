@@ -43,7 +43,17 @@
 //   the AUX frame is found whatever its free bytes hold. Out of step (after
 //   bytes of no frame), the first frame start from which the rest of the
 //   received bytes reads as whole frames wins; a candidate that would swallow
-//   such a start gives way.
+//   such a start gives way, unless it began in step and all its bytes are in.
+// - A byte lost inside a frame leaves it one byte short: read at full length
+//   it overlaps the next frame by one byte, and read from the byte before it
+//   it overlaps the frame before by one byte. Inside an answer a settings or
+//   AUX frame is therefore not taken where such an overlap shows: a whole
+//   frame starts at its last byte and none right after it; the settings or
+//   AUX frame after it lacks a marker or is not followed by a frame start
+//   (only a live frame's start is never met by a reading one byte late);
+//   out of step, its second byte is a marker (the end of one frame, then the
+//   start of the next) or, for the AUX frame, 0xAA stands one byte off its
+//   type. Such a frame is dropped, and asking again repairs it.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -161,12 +171,17 @@ private:
         const SettingsFrameLayout *layout = nullptr;
         FrameKind kind = FrameKind::Servo;
         int length = 0;
+        bool weak = false; // taken although no frame starts after it
     };
     void scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveDataRecord &d,
               const std::function<void(const DecodedFrame &)> &onFrame);
     Candidate candidateAt(const QByteArray &b, int i, bool inStep, int fence) const;
     Verdict startsFrame(const QByteArray &b, int j, int fence) const;
     bool readsWholeToEnd(const QByteArray &b, int i) const;
+    Verdict shapeAt(const QByteArray &b, int j, int fence, int &length) const;
+    Verdict wholeStartAt(const QByteArray &b, int j, int fence) const;
+    bool soundAt(const QByteArray &b, int r, int fence) const;
+    Verdict doubtful(const Candidate &c, const QByteArray &b, int i, bool step, int fence) const;
     bool mayTake(int seq) const;
     bool nearNext(int seq) const;
     void take(const Candidate &c, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
@@ -178,6 +193,7 @@ private:
     bool open = false;
     qint64 openedAt = 0;
     int lastSeq = 0;
+    mutable int assumed = 0; // a frame being judged counts as taken for what follows it
     quint32 got = 0;
     Clock clock;
 };

@@ -621,7 +621,16 @@ private slots:
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<int>("maxCut");
         const quint32 seeds = quint32(qEnvironmentVariableIntValue("TX_SEEDS"));
+        std::vector<quint32> list;
         for (quint32 seed = 9; seed < 15 + seeds; ++seed)
+            list.push_back(seed);
+        // Answers that lost bytes and once came out with shifted values:
+        // a frame read from the end marker of the frame before (25), an AUX
+        // frame that lost a byte read at its full length (22).
+        for (quint32 seed : {22u, 25u})
+            if (seed >= 15 + seeds)
+                list.push_back(seed);
+        for (quint32 seed : list)
             QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed << (seed % 2 ? 24 : 64);
     }
     void anySplitOrJoinEndsTheSame()

@@ -12,7 +12,9 @@
 #include "link/lines.h"
 #include "model/txsettings.h"
 #include "sim/pty.h"
+#include "sim/virtualtransmitter.h"
 #include "support/editors.h"
+#include "support/stores.h"
 #include "support/testutil.h"
 #include "ui/mainwindowform.h"
 
@@ -168,6 +170,20 @@ QAbstractButton *commandButton(MainWindowForm *ui, const QString &name)
     if (name == "toolButton_Reset")
         return ui->toolButton_Reset;
     return ui->pushButton_Reset2;
+}
+
+// The frame-carried fields in which two stores differ, as "type:byte".
+QStringList carriedDiff(TxSettingsRecord a, TxSettingsRecord b)
+{
+    QStringList out;
+    TxLiveDataRecord la = startLiveData(), lb = la; // txVersion is no setting
+    std::vector<SettingsFrameLayout> layouts = settingsFrameLayouts();
+    layouts.push_back(auxFrameLayout());
+    for (const SettingsFrameLayout &l : layouts)
+        for (const FrameField &f : l.fields)
+            if (f.ref(a, la) != f.ref(b, lb))
+                out << QString("%1:%2").arg(l.type, 2, 16).arg(f.pos);
+    return out;
 }
 
 } // namespace
@@ -388,6 +404,39 @@ private slots:
         QVERIFY(out.timeOf(81) - out.timeOf(0) >= 700);
         QVERIFY(out.timeOf(162) - out.timeOf(81) >= 700);
         QVERIFY(out.timeOf(243) - out.timeOf(162) >= 700);
+    }
+
+    // A READ whose answer comes amid the live stream, all of it cut as an
+    // adapter cuts it (pieces of 1..24 bytes, free bytes random); asked again
+    // while a frame is missing, as a user would. The WRITE after it sends the
+    // model read: the transmitter's memory stays as it was.
+    void writeAfterCutReadSendsTheModel()
+    {
+        VirtualTransmitter tx;
+        QRandomGenerator g(31);
+        const TxSettingsRecord model = randomInRangeSettings(g);
+        tx.setSettings(model);
+        tx.setSeed(31);
+        tx.setLiveInterval(0);
+        tx.setLiveDuringDump(true);
+        tx.setCut(24);
+        tx.setRandomFreeBytes(true);
+        setTestPorts({tx.slavePath()});
+        MainWindow w;
+        clickOpen(w);
+        QTRY_VERIFY_WITH_TIMEOUT(tx.isStreaming(), 10000);
+        for (int read = 0; read < 4 && !carriedDiff(TxSettings, model).isEmpty(); ++read) {
+            const int dumps = tx.dumpsCompleted();
+            w.form()->toolButton_Read->click();
+            QTRY_VERIFY_WITH_TIMEOUT(tx.dumpsCompleted() > dumps && !tx.isDumping(), 20000);
+            waitFor([&] { return carriedDiff(TxSettings, model).isEmpty(); }, 3000);
+        }
+        QVERIFY2(carriedDiff(TxSettings, model).isEmpty(),
+                 qPrintable(carriedDiff(TxSettings, model).join(' ')));
+        w.form()->toolButton_Send->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!tx.lastLine(LineKind::H).isEmpty(), 10000);
+        QVERIFY2(carriedDiff(tx.settings(), model).isEmpty(),
+                 qPrintable(carriedDiff(tx.settings(), model).join(' ')));
     }
 
     // Frames arriving during a WRITE are answered between the lines, never
