@@ -508,11 +508,14 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             // and so is a settings frame the answer is waiting for.
             const bool whole = readsWholeToEnd(b, i);
             const bool live = c.kind == FrameKind::Servo || c.kind == FrameKind::Telemetry;
+            bool innerLiveStart = false;
             for (int r = i + 1; r < i + c.length && r < b.size(); ++r) {
                 if (byteAt(b, r) != kFrameMarker)
                     continue;
                 // Only a frame that can be judged whole there counts.
                 const Candidate other = candidateAt(b, r, false, fence);
+                if (other.verdict == Verdict::More && r + 1 < b.size() && isLiveKind(byteAt(b, r + 1)))
+                    innerLiveStart = true;
                 if (other.verdict != Verdict::Yes)
                     continue;
                 const bool settingsThere =
@@ -521,6 +524,17 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
                     c.verdict = Verdict::No;
                     break;
                 }
+            }
+            // After garbage, a live frame that holds the start of another
+            // live frame not yet complete waits until that one can be judged
+            // (garbage ending in 0xFE 0x18 ten bytes before a true frame
+            // would otherwise swallow it), as long as the bytes kept stay
+            // within their bound.
+            if (c.verdict == Verdict::Yes && live && innerLiveStart &&
+                b.size() - i < kLiveFrameLength + kSettingsFrameLength) {
+                waiting = b.mid(i);
+                inStep = step;
+                return;
             }
         }
         if (c.verdict == Verdict::Yes && open &&
