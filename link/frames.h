@@ -43,7 +43,8 @@
 //   the AUX frame is found whatever its free bytes hold. Out of step (after
 //   bytes of no frame), the first frame start from which the rest of the
 //   received bytes reads as whole frames wins; a candidate that would swallow
-//   such a start gives way, unless it began in step and all its bytes are in.
+//   such a start gives way, unless it began in step and all its bytes are in,
+//   and a live frame holding a live start not complete yet waits for it.
 // - A byte lost inside a frame leaves it one byte short: read at full length
 //   it overlaps the next frame by one byte, and read from the byte before it
 //   it overlaps the frame before by one byte. Inside an answer a settings or
