@@ -6,10 +6,10 @@
 #include <QSerialPort>
 #include <QStringList>
 
-#include "link/waitms.h"
 #include "link/frames.h"
 #include "link/lines.h"
 #include "link/sequences.h"
+#include "link/waitms.h"
 
 class MainWindowForm;
 class QAbstractButton;

@@ -8,8 +8,8 @@
 #include "cli/history.h"
 #include "cli/output.h"
 #include "cli/port_transfer.h"
-#include "file/settingsfile_strict.h"
 #include "file/settingsfile.h"
+#include "file/settingsfile_strict.h"
 #include "file/settingsjson.h"
 
 namespace {

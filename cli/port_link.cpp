@@ -9,9 +9,9 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "link/waitms.h"
 #include "cli/interrupts.h"
 #include "link/receive.h"
+#include "link/waitms.h"
 
 const char kDialoutHint[] =
     "for a USB adapter, unplug it and plug it in again (the txconfig package's udev rule then gives "

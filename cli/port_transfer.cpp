@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "link/waitms.h"
 #include "cli/interrupts.h"
 #include "cli/output.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
+#include "link/waitms.h"
 #include "model/catalogue.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <array>
 #include <vector>
 
-#include "model/txsettings.h"
 #include "model/curvegeometry.h"
+#include "model/txsettings.h"
 
 // The printable settings sheet: every setting of the catalogue, grouped as the
 // window groups them, and the throttle curve and the eight D/R curves drawn

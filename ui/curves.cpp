@@ -4,8 +4,8 @@
 #include <QPainterPath>
 #include <QTimer>
 
-#include "model/txsettings.h"
 #include "model/curvegeometry.h"
+#include "model/txsettings.h"
 
 cureWidget::cureWidget(QWidget *parent) : QWidget(parent), timer(new QTimer(this))
 {

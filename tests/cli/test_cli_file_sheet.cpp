@@ -5,8 +5,8 @@
 #include "cli/sheet.h"
 #include "file/settingsjson.h"
 #include "model/catalogue.h"
-#include "support/stores.h"
 #include "model/curvegeometry.h"
+#include "support/stores.h"
 
 // The printable sheet as laid out: every setting's caption and value, the
 // curves with the window's geometry, and everything inside the printable area

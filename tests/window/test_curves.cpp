@@ -7,9 +7,9 @@
 #include <climits>
 
 #include "app/mainwindow.h"
+#include "model/curvegeometry.h"
 #include "model/txsettings.h"
 #include "support/testutil.h"
-#include "model/curvegeometry.h"
 #include "ui/curves.h"
 #include "ui/mainwindowform.h"
 

@@ -2,13 +2,13 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "model/telemetry.h"
 #include "model/txsettings.h"
 #include "sim/pty.h"
 #include "support/editors.h"
 #include "support/testutil.h"
 #include "ui/display.h"
 #include "ui/mainwindowform.h"
-#include "model/telemetry.h"
 
 // The refresh: the store into the editors, the live values into the meters and
 // telemetry boxes, and the hover styling of the combo boxes.

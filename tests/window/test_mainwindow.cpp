@@ -24,7 +24,6 @@ private slots:
     void buildingWritesNoSetting();
 };
 
-
 void TestMainWindow::startState()
 {
     setTestPorts({"/dev/a", "/dev/b"});
