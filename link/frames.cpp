@@ -1,5 +1,7 @@
 #include "link/frames.h"
 
+#include "model/validation.h"
+
 #include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
@@ -119,6 +121,30 @@ void store(const SettingsFrameLayout &l, FrameKind kind, const QByteArray &frame
         onFrame({kind, l.seq});
 }
 
+// A frame that lost a payload byte, joined with the next frame's first byte,
+// has the length of a whole one: its own end marker then stands right before
+// the last byte. No value the transmitter sends in the last payload byte of a
+// frame is 0xFE, so such a chunk is read as part of the stream, where the
+// bytes after it tell whether a frame starts at its last byte.
+bool endsOneShort(const QByteArray &chunk)
+{
+    const int n = chunk.size();
+    return n >= 2 && byteAt(chunk, n - 2) == kFrameMarker && byteAt(chunk, n - 1) == kFrameMarker;
+}
+
+// Whether every value a settings or AUX frame carries lies in its range. A
+// frame that nothing after it confirms is taken only then.
+bool carriesInRange(const SettingsFrameLayout &l, const QByteArray &frame)
+{
+    static const TxSettingsRecord factory = startSettings();
+    TxSettingsRecord s = factory;
+    TxLiveDataRecord d;
+    decodeFields(l, frame, s, d);
+    TxSettingsRecord checked = s;
+    validateSettings(checked);
+    return checked == s;
+}
+
 qint64 steadyMs()
 {
     static QElapsedTimer t;
@@ -233,16 +259,23 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     const auto at = [&](int k) { return byteAt(b, i + k); };
     // A frame that ends past the fence is no frame: the chunk there is one of
     // its own.
-    const auto judge = [&](int len) {
+    // What follows is judged as if this frame were taken (a frame of the
+    // answer that came before it cannot follow it).
+    const auto judge = [&](int len, int seq = 0) {
         if (i + len > fence)
             return Verdict::No;
-        return startsFrame(b, i + len, fence);
+        const int was = assumed;
+        assumed = std::max(assumed, seq);
+        const Verdict v = startsFrame(b, i + len, fence);
+        assumed = was;
+        return v;
     };
     const bool marker = at(0) == kFrameMarker;
 
     // Settings and AUX frames, where the answer's order allows them.
     Candidate settings{Verdict::No, nullptr, FrameKind::Settings, 0};
-    bool settingsWeak = false; // taken although what follows starts no frame
+    bool settingsWeak = false;  // taken although what follows starts no frame
+    bool settingsAlone = false; // the answer's last frame, taken before anything follows it
     if (open && (marker || (step && mayTake(kAuxSeq)))) {
         if (!have(2)) {
             settings.verdict = Verdict::More;
@@ -252,7 +285,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
             // The AUX frame (7) and frame 17 share the type byte; the order
             // tells them apart, and the AUX frame comes first.
             if (type == kAuxType && mayTake(kAuxSeq)) {
-                Verdict v = judge(kAuxFrameLength);
+                Verdict v = judge(kAuxFrameLength, kAuxSeq);
                 // Bytes of no frame may follow it, as below; an AUX frame
                 // that lost a byte has the next frame start at its byte 7.
                 // Out of step only one with its own markers at bytes 0 and 7.
@@ -267,12 +300,15 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 }
                 settings = {v, &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
             }
-            if (settings.verdict != Verdict::Yes && marker && l && mayTake(l->seq)) {
+            // An AUX frame taken only for want of a frame after it gives way
+            // to a settings frame that can be judged whole.
+            const bool auxWeak = settings.verdict == Verdict::Yes && settingsWeak;
+            if ((settings.verdict != Verdict::Yes || auxWeak) && marker && l && mayTake(l->seq)) {
                 Verdict v = Verdict::More;
                 if (i + kSettingsFrameLength > fence)
                     v = Verdict::No;
                 else if (have(11))
-                    v = at(11) == kFrameMarker ? judge(kSettingsFrameLength) : Verdict::No;
+                    v = at(11) == kFrameMarker ? judge(kSettingsFrameLength, l->seq) : Verdict::No;
                 // In step, or for the frame the answer expects next, what
                 // follows may be bytes of no frame or a frame that lost its
                 // first bytes. A frame of ours that lost a byte shows a marker right
@@ -281,17 +317,22 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 bool weak = false;
                 // Nothing follows the last frame of an answer but what the
                 // transmitter streams anyway: it is not kept waiting for that.
+                bool alone = false;
                 if (v == Verdict::More && l->seq == kSettingsFrameCount && i + kSettingsFrameLength == n &&
-                    fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker)
+                    fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker) {
                     v = Verdict::Yes;
+                    alone = true;
+                }
                 if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) && at(11) == kFrameMarker &&
                     i + kSettingsFrameLength <= std::min<int>(fence, n) && at(10) != kFrameMarker) {
                     v = Verdict::Yes;
                     weak = true;
                 }
-                if (v == Verdict::Yes || settings.verdict == Verdict::No) {
+                if (auxWeak ? v == Verdict::More || (v == Verdict::Yes && !weak)
+                            : v == Verdict::Yes || settings.verdict == Verdict::No) {
                     settings = {v, l, FrameKind::Settings, kSettingsFrameLength};
                     settingsWeak = weak;
+                    settingsAlone = alone;
                 }
             }
         }
@@ -316,14 +357,36 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     // frame the answer expects next wins, then a live frame followed by a
     // frame, then a settings frame followed by bytes of no frame.
     settings.weak = settingsWeak;
-    if (settings.verdict == Verdict::Yes && !settingsWeak &&
-        (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1))
-        return settings;
+    settings.alone = settingsAlone;
+    if (settings.verdict == Verdict::Yes && !settingsWeak) {
+        if (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1)
+            return settings;
+        const Verdict whole = liveAtEnd ? Verdict::No : goesOnWhole(settings, b, i, fence);
+        if (whole != Verdict::No) {
+            settings.verdict = whole;
+            return settings;
+        }
+    }
     if (settings.verdict == Verdict::More && liveAtEnd)
         return settings;
     if (live.verdict != Verdict::No)
         return live;
     return settings;
+}
+
+FrameDecoder::Verdict FrameDecoder::goesOnWhole(const Candidate &c, const QByteArray &b, int i,
+                                                int fence) const
+{
+    // A settings frame whose free byte is a live kind reads as a live frame
+    // too. Where no whole frame follows the live reading, the settings frame
+    // is the sound one if one follows it (Yes), or once that is known (More).
+    if (wholeStartAt(b, i + kLiveFrameLength, fence) != Verdict::No)
+        return Verdict::No;
+    const int was = assumed;
+    assumed = std::max(assumed, c.layout->seq);
+    const Verdict after = wholeStartAt(b, i + c.length, fence);
+    assumed = was;
+    return after;
 }
 
 FrameDecoder::Verdict FrameDecoder::shapeAt(const QByteArray &b, int j, int fence, int &length) const
@@ -424,6 +487,29 @@ FrameDecoder::Verdict FrameDecoder::doubtful(const Candidate &c, const QByteArra
             return Verdict::Yes;
         if (straight != Verdict::Yes && c.kind == FrameKind::Aux)
             return Verdict::More;
+    }
+    // A frame taken for want of a frame after it: one that lost a byte has
+    // the next frame, one byte short, start at its last byte (its markers
+    // there and ten bytes on, the frame after it right behind).
+    // The answer's last frame is judged on the bytes already in: nothing of
+    // the answer comes after it.
+    if (c.weak) {
+        const int j = next - 1;
+        const auto wait = [&](int k) {
+            return k < fence && c.layout->seq != kSettingsFrameCount ? Verdict::More : Verdict::No;
+        };
+        // Its end marker is a live frame's start.
+        if (byteAt(b, j) == kFrameMarker) {
+            if (next >= end)
+                return wait(next);
+            if (isLiveKind(byteAt(b, next)))
+                return Verdict::Yes;
+        }
+        if (j + 11 >= end)
+            return wait(j + 11);
+        if (byteAt(b, j) == kFrameMarker && byteAt(b, j + 10) == kFrameMarker &&
+            byteAt(b, j + 11) == kFrameMarker)
+            return Verdict::Yes;
     }
     // 3. After bytes of no frame: its first byte may be the end of the frame
     // before and its second the start of the next (0xFE there), or, for the
@@ -539,7 +625,9 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
         }
         if (c.verdict == Verdict::Yes && open &&
             (c.kind == FrameKind::Settings || c.kind == FrameKind::Aux)) {
-            const Verdict doubt = doubtful(c, b, i, step, fence);
+            const Verdict doubt = (c.weak || c.alone) && !carriesInRange(*c.layout, b.mid(i, c.length))
+                                      ? Verdict::Yes
+                                      : doubtful(c, b, i, step, fence);
             if (doubt == Verdict::More) {
                 // Judged once the bytes after it are in.
                 waiting = b.mid(i);
@@ -604,7 +692,12 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         const bool servo = byteAt(chunk, 1) == kServoKind;
         layout = servo ? &kServoFrame : &kTelemetryFrame;
         kind = servo ? FrameKind::Servo : FrameKind::Telemetry;
-    } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq)) {
+    } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq) && !endsOneShort(chunk) &&
+               !(byteAt(chunk, 0) == kFrameMarker && isLiveKind(byteAt(chunk, 1))) &&
+               carriesInRange(kAuxFrame, chunk)) {
+        // (Only one byte of it is examined: one that starts like a live
+        // frame, or carries a value no transmitter sends, may be a piece of a
+        // live frame, and the stream tells.)
         layout = &kAuxFrame;
         kind = FrameKind::Aux;
     } else if (whole == FrameMatch::Settings && open) {
@@ -619,7 +712,7 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
                 onFrame({FrameKind::Settings, 0});
             return;
         }
-        if (mayTake(l->seq))
+        if (mayTake(l->seq) && !endsOneShort(chunk))
             layout = l;
     }
     if (layout) {

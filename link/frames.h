@@ -32,6 +32,9 @@
 //   0x18/0x19; 12 bytes with 0xFE at both ends; 8 bytes with 0xAA at byte 2,
 //   bytes 0, 1 and 7 not examined) is that frame, provided the answer's order
 //   allows it; what waits from before is settled up to the chunk's start.
+//   Not a chunk ending 0xFE 0xFE (a frame one byte short and the next one's
+//   start), nor an 8-byte one that starts 0xFE 0x18/0x19 or carries an AUX
+//   source out of range (a piece of a live frame): those are read as stream.
 // - Anything else is read as a stream. A frame is taken only when it is
 //   followed by what can start a frame (0xFE and a live kind, 0xFE and a
 //   settings type whose end marker is in place, or the AUX frame the order
@@ -55,6 +58,14 @@
 //   out of step, its second byte is a marker (the end of one frame, then the
 //   start of the next) or, for the AUX frame, 0xAA stands one byte off its
 //   type. Such a frame is dropped, and asking again repairs it.
+// - A frame taken with nothing after it that starts a frame is dropped where
+//   its end marker starts a live frame, where a frame one byte short (its
+//   markers, then the next start) begins at its last byte, or where it
+//   carries a value out of range.
+// - A settings frame that also reads as a live frame (its free byte 1 a live
+//   kind) is the settings frame where whole frames go on after it and not
+//   after the live reading. A frame is judged by what follows as if it were
+//   taken: a frame of the answer that comes before it cannot follow it.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -172,13 +183,15 @@ private:
         const SettingsFrameLayout *layout = nullptr;
         FrameKind kind = FrameKind::Servo;
         int length = 0;
-        bool weak = false; // taken although no frame starts after it
+        bool weak = false;  // taken although no frame starts after it
+        bool alone = false; // the answer's last frame, taken before anything follows it
     };
     void scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveDataRecord &d,
               const std::function<void(const DecodedFrame &)> &onFrame);
     Candidate candidateAt(const QByteArray &b, int i, bool inStep, int fence) const;
     Verdict startsFrame(const QByteArray &b, int j, int fence) const;
     bool readsWholeToEnd(const QByteArray &b, int i) const;
+    Verdict goesOnWhole(const Candidate &c, const QByteArray &b, int i, int fence) const;
     Verdict shapeAt(const QByteArray &b, int j, int fence, int &length) const;
     Verdict wholeStartAt(const QByteArray &b, int j, int fence) const;
     bool soundAt(const QByteArray &b, int r, int fence) const;
