@@ -201,7 +201,7 @@ void PortLink::onReadyRead()
         [this](const DecodedFrame &f) {
             if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
                 seen.insert(f.seq);
-            else if (f.kind == FrameKind::Servo || f.kind == FrameKind::Telemetry)
+            else if (isLiveFrame(f.kind))
                 ++liveFrames;
         },
         [this](const QByteArray &bytes) { send(bytes); });

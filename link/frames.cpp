@@ -211,7 +211,7 @@ void FrameDecoder::clear()
 bool FrameDecoder::nearNext(int seq) const
 {
     // The next frame of the answer, or the one after it when one was lost.
-    return mayTake(seq) && seq - lastSeq <= 2;
+    return mayTake(seq) && seq - std::max(lastSeq, assumed) <= 2;
 }
 
 bool FrameDecoder::mayTake(int seq) const
@@ -228,8 +228,9 @@ FrameDecoder::Verdict FrameDecoder::startsFrame(const QByteArray &b, int j, int 
     if (j >= n)
         return Verdict::More;
     if (byteAt(b, j) != kFrameMarker) {
-        // Only the AUX frame may start with any byte.
-        if (!mayTake(kAuxSeq))
+        // Only the AUX frame may start with any byte, where the answer
+        // expects it.
+        if (!nearNext(kAuxSeq))
             return Verdict::No;
         return j + 2 >= n ? Verdict::More : byteAt(b, j + 2) == kAuxType ? Verdict::Yes : Verdict::No;
     }
@@ -276,7 +277,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     Candidate settings{Verdict::No, nullptr, FrameKind::Settings, 0};
     bool settingsWeak = false;  // taken although what follows starts no frame
     bool settingsAlone = false; // the answer's last frame, taken before anything follows it
-    if (open && (marker || (step && mayTake(kAuxSeq)))) {
+    if (open && (marker || (step && nearNext(kAuxSeq)))) {
         if (!have(2)) {
             settings.verdict = Verdict::More;
         } else {
@@ -291,7 +292,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 // Out of step only one with its own markers at bytes 0 and 7.
                 const bool marked = at(0) == kFrameMarker && have(kAuxFrameLength - 1) &&
                                     at(kAuxFrameLength - 1) == kFrameMarker;
-                if (v == Verdict::No && (step || (nearNext(kAuxSeq) && marked)) && have(kAuxFrameLength)) {
+                if (v == Verdict::No && nearNext(kAuxSeq) && (step || marked) && have(kAuxFrameLength)) {
                     const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
                     v = shifted == Verdict::No     ? Verdict::Yes
                         : shifted == Verdict::More ? Verdict::More
@@ -318,12 +319,13 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 // Nothing follows the last frame of an answer but what the
                 // transmitter streams anyway: it is not kept waiting for that.
                 bool alone = false;
-                if (v == Verdict::More && l->seq == kSettingsFrameCount && i + kSettingsFrameLength == n &&
-                    fence >= n && at(11) == kFrameMarker && at(10) != kFrameMarker) {
+                if (v == Verdict::More && l->seq == kSettingsFrameCount && nearNext(l->seq) &&
+                    i + kSettingsFrameLength == n && fence >= n && at(11) == kFrameMarker &&
+                    at(10) != kFrameMarker) {
                     v = Verdict::Yes;
                     alone = true;
                 }
-                if (v == Verdict::No && (step || nearNext(l->seq)) && have(11) && at(11) == kFrameMarker &&
+                if (v == Verdict::No && nearNext(l->seq) && have(11) && at(11) == kFrameMarker &&
                     i + kSettingsFrameLength <= std::min<int>(fence, n) && at(10) != kFrameMarker) {
                     v = Verdict::Yes;
                     weak = true;
@@ -358,9 +360,19 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     // frame, then a settings frame followed by bytes of no frame.
     settings.weak = settingsWeak;
     settings.alone = settingsAlone;
+    // Where both readings start here, a settings or AUX frame carrying a
+    // value no transmitter sends is the live frame's bytes.
+    if (settings.verdict == Verdict::Yes && live.verdict != Verdict::No &&
+        !carriesInRange(*settings.layout, b.mid(i, settings.length)))
+        settings.verdict = Verdict::No;
     if (settings.verdict == Verdict::Yes && !settingsWeak) {
-        if (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1)
+        if (live.verdict != Verdict::Yes || settings.layout->seq == lastSeq + 1) {
+            // Out of order, a frame that also starts like a live frame waits
+            // until the live reading can be judged.
+            if (live.verdict == Verdict::More && settings.layout->seq != lastSeq + 1 && !settingsAlone)
+                settings.verdict = Verdict::More;
             return settings;
+        }
         const Verdict whole = liveAtEnd ? Verdict::No : goesOnWhole(settings, b, i, fence);
         if (whole != Verdict::No) {
             settings.verdict = whole;
@@ -407,7 +419,7 @@ FrameDecoder::Verdict FrameDecoder::shapeAt(const QByteArray &b, int j, int fenc
             return Verdict::Yes;
         }
     }
-    if (!open || (!marker && !mayTake(kAuxSeq)))
+    if (!open || (!marker && !nearNext(kAuxSeq)))
         return Verdict::No;
     if (j + 2 >= n)
         return Verdict::More;
@@ -479,8 +491,11 @@ FrameDecoder::Verdict FrameDecoder::doubtful(const Candidate &c, const QByteArra
     // it. The AUX frame waits until that is known; a settings frame is judged
     // on the bytes already in, since one read a byte late also shows its own
     // end marker at its byte 10, which candidateAt checks where nothing
-    // confirms the frame.
+    // confirms the frame. The frame there stands instead of this one, so any
+    // frame the answer still lacks counts.
+    assumed = assume.was;
     const Verdict shifted = next < end ? wholeStartAt(b, next - 1, fence) : Verdict::No;
+    assumed = c.layout->seq;
     if (shifted != Verdict::No) {
         const Verdict straight = wholeStartAt(b, next, fence);
         if (straight == Verdict::No && shifted == Verdict::Yes)
@@ -530,7 +545,7 @@ bool FrameDecoder::soundAt(const QByteArray &b, int r, int fence) const
     const Candidate o = candidateAt(b, r, false, fence);
     if (o.verdict != Verdict::Yes || o.weak)
         return false;
-    const bool live = o.kind == FrameKind::Servo || o.kind == FrameKind::Telemetry;
+    const bool live = isLiveFrame(o.kind);
     return live || doubtful(o, b, r, false, fence) == Verdict::No;
 }
 
@@ -586,21 +601,41 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
     bool step = inStep;
     int i = 0;
     const int end = std::min<int>(fence, b.size());
+    // Keeps the bytes from i on for the next chunk.
+    const auto keep = [&] {
+        waiting = b.mid(i);
+        inStep = step;
+    };
+    // The bytes kept stay within their bound.
+    const auto mayKeep = [&] { return b.size() - i < kLiveFrameLength + kSettingsFrameLength; };
     while (i < end) {
         Candidate c = candidateAt(b, i, step, fence);
+        const bool live = isLiveFrame(c.kind);
+        // In step, a live frame that ends with the bytes received so far is
+        // shown at once, unless it holds another live frame's start: garbage
+        // that reads as live frames may end ten bytes before a true one.
+        if (c.verdict == Verdict::Yes && step && live && i + c.length == b.size() && fence >= b.size() &&
+            mayKeep()) {
+            bool inner = false;
+            for (int r = i + 1; r < b.size() && !inner; ++r)
+                inner = byteAt(b, r) == kFrameMarker && (r + 1 == b.size() || isLiveKind(byteAt(b, r + 1)));
+            if (inner) {
+                keep();
+                return;
+            }
+        }
         if (c.verdict == Verdict::Yes && !step) {
             // Out of step: a start further on from which everything reads
             // as whole frames is the better bet than one that swallows it,
             // and so is a settings frame the answer is waiting for.
             const bool whole = readsWholeToEnd(b, i);
-            const bool live = c.kind == FrameKind::Servo || c.kind == FrameKind::Telemetry;
             bool innerLiveStart = false;
             for (int r = i + 1; r < i + c.length && r < b.size(); ++r) {
                 if (byteAt(b, r) != kFrameMarker)
                     continue;
                 // Only a frame that can be judged whole there counts.
                 const Candidate other = candidateAt(b, r, false, fence);
-                if (other.verdict == Verdict::More && r + 1 < b.size() && isLiveKind(byteAt(b, r + 1)))
+                if (other.verdict == Verdict::More && (r + 1 == b.size() || isLiveKind(byteAt(b, r + 1))))
                     innerLiveStart = true;
                 if (other.verdict != Verdict::Yes)
                     continue;
@@ -616,10 +651,8 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             // (garbage ending in 0xFE 0x18 ten bytes before a true frame
             // would otherwise swallow it), as long as the bytes kept stay
             // within their bound.
-            if (c.verdict == Verdict::Yes && live && innerLiveStart &&
-                b.size() - i < kLiveFrameLength + kSettingsFrameLength) {
-                waiting = b.mid(i);
-                inStep = step;
+            if (c.verdict == Verdict::Yes && live && innerLiveStart && mayKeep()) {
+                keep();
                 return;
             }
         }
@@ -630,8 +663,7 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
                                       : doubtful(c, b, i, step, fence);
             if (doubt == Verdict::More) {
                 // Judged once the bytes after it are in.
-                waiting = b.mid(i);
-                inStep = step;
+                keep();
                 return;
             }
             if (doubt == Verdict::Yes)
@@ -656,8 +688,7 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             while (r < b.size() && !soundAt(b, r, fence))
                 ++r;
             if (r >= b.size()) {
-                waiting = b.mid(i);
-                inStep = step;
+                keep();
                 return;
             }
             i = r;
@@ -684,8 +715,25 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
     // the answer's order allows it: the waiting bytes are settled up to it.
     // Not where the bytes before it are a frame begun in step: then the chunk
     // goes on with that frame and only looks like one of its own.
-    const FrameMatch whole =
+    FrameMatch whole =
         waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk) : FrameMatch::None;
+    // A settings frame with a live kind in its free byte, joined with the
+    // next frame's start, has a live frame's length and kind; so has an AUX
+    // frame joined with the next frame. Where it is the frame the answer
+    // expects next, with its end marker (for the AUX frame, its own or the
+    // next frame's) and the next start in place, the stream tells (a servo
+    // output never puts a settings type in byte 2, telemetry leaves bytes
+    // 10..19 at 0).
+    if (whole == FrameMatch::Live && open) {
+        const quint8 type = byteAt(chunk, 2);
+        const SettingsFrameLayout *l = settingsFrameLayout(type);
+        const SettingsFrameLayout *after = settingsFrameLayout(byteAt(chunk, 10));
+        if ((l && nearNext(l->seq) && byteAt(chunk, 11) == kFrameMarker &&
+             byteAt(chunk, 12) == kFrameMarker) ||
+            (type == kAuxType && nearNext(kAuxSeq) && byteAt(chunk, 8) == kFrameMarker &&
+             (byteAt(chunk, 7) == kFrameMarker || (after && byteAt(chunk, 19) == kFrameMarker))))
+            whole = FrameMatch::None;
+    }
     const SettingsFrameLayout *layout = nullptr;
     FrameKind kind = FrameKind::Settings;
     if (whole == FrameMatch::Live) {

@@ -64,8 +64,17 @@
 //   carries a value out of range.
 // - A settings frame that also reads as a live frame (its free byte 1 a live
 //   kind) is the settings frame where whole frames go on after it and not
-//   after the live reading. A frame is judged by what follows as if it were
-//   taken: a frame of the answer that comes before it cannot follow it.
+//   after the live reading; out of order it waits until the live reading can
+//   be judged, and one carrying a value out of range is the live frame. A
+//   live-length chunk that is the settings or AUX frame the answer expects
+//   next, joined with the next frame's start, is read as stream.
+// - A frame is judged by what follows as if it were taken: a frame of the
+//   answer that comes before it cannot follow it. An AUX frame that does not
+//   start with 0xFE is found only where the answer expects it (its frame
+//   number at most two past the last frame taken).
+// - A live frame that ends with the bytes received so far is shown at once,
+//   unless it holds another live frame's start (or ends in 0xFE): then it
+//   waits for the next chunk, while the bytes kept stay within their bound.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -131,6 +140,10 @@ QByteArray buildServoFrame(const TxLiveDataRecord &d);
 QByteArray buildTelemetryFrame(const TxLiveDataRecord &d);
 
 enum class FrameKind { Servo, Telemetry, Settings, Aux };
+inline bool isLiveFrame(FrameKind k)
+{
+    return k == FrameKind::Servo || k == FrameKind::Telemetry;
+}
 struct DecodedFrame {
     FrameKind kind;
     int seq; // 0 for live frames or an unknown settings type
