@@ -96,12 +96,6 @@ void put(F *ui, const Put &p)
     }
 }
 
-template <size_t N> void putAll(F *ui, const Put (&table)[N])
-{
-    for (const Put &p : table)
-        put(ui, p);
-}
-
 const Put kRev[] = {
     combo(&F::comboBox_rev1, S.rev[0]), combo(&F::comboBox_rev2, S.rev[1]),
     combo(&F::comboBox_rev3, S.rev[2]), combo(&F::comboBox_rev4, S.rev[3]),
@@ -299,12 +293,6 @@ void hoverStep(QComboBox *box, int &c)
     }
 }
 
-template <size_t N> void hoverAll(F *ui, const Hover (&table)[N])
-{
-    for (const Hover &h : table)
-        hoverStep(ui->*h.box, hoverTicks[h.counter]);
-}
-
 // --- Live values -----------------------------------------------------------
 
 struct ServoRow {
@@ -365,59 +353,51 @@ void showReceiver(MainWindowForm *ui)
     showText(ui->lineEdit_RX, tenthsVoltText(TxLiveData.rxVolt));
 }
 
-void showGroup(MainWindowForm *ui, DisplayGroup group)
+namespace {
+
+// The tables of one group: its editors and the combo boxes whose hover
+// highlight it steps.
+struct GroupTables {
+    const Put *puts;
+    size_t putCount;
+    const Hover *hovers;
+    size_t hoverCount;
+};
+template <size_t N> constexpr GroupTables group(const Put (&p)[N])
 {
-    switch (group) {
-    case DisplayGroup::Rev:
-        putAll(ui, kRev);
-        hoverAll(ui, kRevHover);
-        break;
-    case DisplayGroup::Epa:
-        putAll(ui, kEpa);
-        break;
-    case DisplayGroup::SubTrim:
-        putAll(ui, kSubTrim);
-        break;
-    case DisplayGroup::Fs:
-        putAll(ui, kFs);
-        break;
-    case DisplayGroup::Delay:
-        putAll(ui, kDelay);
-        break;
-    case DisplayGroup::Aux:
-        putAll(ui, kAux);
-        hoverAll(ui, kAuxHover);
-        break;
-    case DisplayGroup::Dr:
-        putAll(ui, kDr);
-        hoverAll(ui, kDrHover);
-        break;
-    case DisplayGroup::Parameter:
-        putAll(ui, kParameter);
-        break;
-    case DisplayGroup::Atti:
-        putAll(ui, kAtti);
-        hoverAll(ui, kAttiHover);
-        break;
-    case DisplayGroup::Elev:
-        putAll(ui, kElev);
-        hoverAll(ui, kElevHover);
-        break;
-    case DisplayGroup::Vtype:
-        putAll(ui, kVtype);
-        hoverAll(ui, kVtypeHover);
-        break;
-    case DisplayGroup::Prm:
-        putAll(ui, kPrm);
-        hoverAll(ui, kPrmHover);
-        break;
-    case DisplayGroup::DrCure:
-        putAll(ui, kDrCure);
-        hoverAll(ui, kDrCureHover);
-        break;
-    case DisplayGroup::ThCure:
-        putAll(ui, kThCure);
-        hoverAll(ui, kThCureHover);
-        break;
-    }
+    return {p, N, nullptr, 0};
+}
+template <size_t N, size_t M> constexpr GroupTables group(const Put (&p)[N], const Hover (&h)[M])
+{
+    return {p, N, h, M};
+}
+
+// In the order of DisplayGroup.
+const GroupTables kGroups[] = {
+    group(kRev, kRevHover),
+    group(kEpa),
+    group(kSubTrim),
+    group(kFs),
+    group(kDelay),
+    group(kAux, kAuxHover),
+    group(kDr, kDrHover),
+    group(kParameter),
+    group(kAtti, kAttiHover),
+    group(kElev, kElevHover),
+    group(kVtype, kVtypeHover),
+    group(kPrm, kPrmHover),
+    group(kDrCure, kDrCureHover),
+    group(kThCure, kThCureHover),
+};
+static_assert(std::size(kGroups) == size_t(DisplayGroup::ThCure) + 1, "one table per group");
+
+} // namespace
+
+void showGroup(MainWindowForm *ui, DisplayGroup g)
+{
+    const GroupTables &t = kGroups[size_t(g)];
+    for (size_t k = 0; k < t.putCount; ++k)
+        put(ui, t.puts[k]);
+    for (size_t k = 0; k < t.hoverCount; ++k)
+        hoverStep(ui->*t.hovers[k].box, hoverTicks[t.hovers[k].counter]);
 }
