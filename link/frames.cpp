@@ -180,8 +180,23 @@ void FrameDecoder::setClock(Clock c)
     clock = c ? std::move(c) : Clock(steadyMs);
 }
 
+bool FrameDecoder::beganAtLastByte(const QByteArray &next) const
+{
+    // No frame starts right after the AUX frame, but one that began with its
+    // last byte goes on: a live kind, or a settings type with the end marker
+    // eleven bytes after that 0xFE (where the bytes are in).
+    if (byteAt(next, 0) == kFrameMarker)
+        return false;
+    if (isLiveKind(byteAt(next, 0)))
+        return true;
+    return next.size() >= 2 && settingsFrameLayout(byteAt(next, 1)) &&
+           (next.size() <= kSettingsFrameLength - 2 ||
+            byteAt(next, kSettingsFrameLength - 2) == kFrameMarker);
+}
+
 void FrameDecoder::openAnswer()
 {
+    undo.armed = false;
     open = true;
     openedAt = clock();
     lastSeq = 0;
@@ -201,6 +216,7 @@ bool FrameDecoder::answerOpen() const
 
 void FrameDecoder::clear()
 {
+    undo.armed = false;
     waiting.clear();
     inStep = false;
     open = false;
@@ -710,6 +726,16 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
 {
     if (chunk.isEmpty())
         return;
+    if (undo.armed) {
+        undo.armed = false;
+        if (beganAtLastByte(chunk)) {
+            for (size_t k = 0; k < kAuxFrame.fields.size(); ++k)
+                kAuxFrame.fields[k].ref(s, d) = undo.values[k];
+            lastSeq = undo.lastSeq;
+            got = undo.got;
+            inStep = false;
+        }
+    }
     expireAnswer();
     // A chunk that is one frame under the length rules is that frame, where
     // the answer's order allows it: the waiting bytes are settled up to it.
@@ -740,7 +766,7 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         const bool servo = byteAt(chunk, 1) == kServoKind;
         layout = servo ? &kServoFrame : &kTelemetryFrame;
         kind = servo ? FrameKind::Servo : FrameKind::Telemetry;
-    } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq) && !endsOneShort(chunk) &&
+    } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq) &&
                !(byteAt(chunk, 0) == kFrameMarker && isLiveKind(byteAt(chunk, 1))) &&
                carriesInRange(kAuxFrame, chunk)) {
         // (Only one byte of it is examined: one that starts like a live
@@ -766,6 +792,18 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
     if (layout) {
         if (!waiting.isEmpty())
             scan(waiting + chunk, waiting.size(), s, d, onFrame);
+        // An AUX frame that lost a byte, joined with the next frame's 0xFE,
+        // has the length of a whole one whose free last byte is 0xFE. It is
+        // taken now, and taken back if the next chunk shows that a frame
+        // began at its last byte.
+        undo.armed = kind == FrameKind::Aux && byteAt(chunk, kAuxFrameLength - 1) == kFrameMarker;
+        if (undo.armed) {
+            undo.lastSeq = lastSeq;
+            undo.got = got;
+            undo.values.clear();
+            for (const FrameField &f : kAuxFrame.fields)
+                undo.values.push_back(f.ref(s, d));
+        }
         take({Verdict::Yes, layout, kind, chunk.size()}, chunk, 0, s, d, onFrame);
         waiting.clear();
         inStep = true;

@@ -72,6 +72,9 @@
 //   answer that comes before it cannot follow it. An AUX frame that does not
 //   start with 0xFE is found only where the answer expects it (its frame
 //   number at most two past the last frame taken).
+// - An AUX chunk whose free last byte is 0xFE is taken at once, and taken
+//   back when the next chunk goes on with a frame that began at that byte
+//   (an AUX frame that lost a byte, joined with the next frame's start).
 // - A live frame that ends with the bytes received so far is shown at once,
 //   unless it holds another live frame's start (or ends in 0xFE): then it
 //   waits for the next chunk, while the bytes kept stay within their bound.
@@ -215,6 +218,15 @@ private:
               const std::function<void(const DecodedFrame &)> &onFrame);
     void expireAnswer();
 
+    bool beganAtLastByte(const QByteArray &next) const;
+
+    // An AUX chunk taken at once, and what it replaced, until the next chunk.
+    struct Undo {
+        bool armed = false;
+        int lastSeq = 0;
+        quint32 got = 0;
+        std::vector<int> values;
+    } undo;
     QByteArray waiting;
     bool inStep = false; // waiting[0] (or the next chunk) starts right after a frame
     bool open = false;

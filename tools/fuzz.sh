@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-60}"
 BUILD=build-fuzz
-TARGETS=(fuzz_decoder fuzz_fileload)
+TARGETS=(fuzz_decoder fuzz_fileload fuzz_answers)
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTX_FUZZ=ON -DTX_BENCH=OFF >/dev/null

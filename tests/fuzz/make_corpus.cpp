@@ -1,9 +1,10 @@
-// Writes the seed inputs of the two fuzz targets:
-//   make_fuzz_corpus <dir>   ->  <dir>/decoder/*  and  <dir>/fileload/*
+// Writes the seed inputs of the fuzz targets:
+//   make_fuzz_corpus <dir>   ->  <dir>/decoder/*, <dir>/fileload/*, <dir>/answers/*
 // Decoder inputs are sequences of pieces, each one length byte followed by
 // that many bytes (one received chunk). The frames come from the frame
 // builders, for the start store, the factory store and a random in-range one;
-// file inputs are the three lines of those stores and damaged variants.
+// file inputs are the three lines of those stores and damaged variants; the
+// answer inputs are random bytes (each two of them one choice of the stream).
 
 #include <QByteArray>
 #include <QDir>
@@ -74,6 +75,8 @@ int main(int argc, char **argv)
     const QString dec = root + "/decoder/", fil = root + "/fileload/";
     QDir().mkpath(dec);
     QDir().mkpath(fil);
+    const QString ans = root + "/answers/";
+    QDir().mkpath(ans);
 
     TxSettingsRecord factory = startSettings();
     restData(factory);
@@ -146,6 +149,13 @@ int main(int argc, char **argv)
         zz[10] = 'Z';
         ok &= writeFile(fil + tag + "-zz", zz);
         ok &= writeFile(fil + tag + "-trailing", file + QByteArray(40, '\xFF'));
+    }
+    QRandomGenerator choices(20261209);
+    for (int i = 0; i < 16; ++i) {
+        QByteArray bytes(256 << (i % 4), '\0');
+        for (char &c : bytes)
+            c = char(choices.bounded(256));
+        ok &= writeFile(ans + QString("random%1").arg(i + 1, 2, 10, QChar('0')), bytes);
     }
     return ok ? 0 : 1;
 }

@@ -159,6 +159,34 @@ private:
     }
 };
 
+// Checks answer k once it is over: every field its whole frames carried
+// holds that value (where a frame of it lost a byte, a whole frame may have
+// been dropped too: then the value from before), every other field the value
+// from before (or what a frame that lost a byte carried, where the lost byte
+// carried nothing); never a shifted value. Calls bad(field, now, before,
+// sent) for each field that breaks this and returns how many did, plus one
+// where an answer without losses did not bring its version.
+inline int wrongFields(const AdapterStream::Answer &a, const TxSettingsRecord &s, const TxLiveDataRecord &d,
+                       const TxSettingsRecord &before,
+                       const std::function<void(int, int, int, int)> &bad = {})
+{
+    TxSettingsRecord now = s, was = before, carried = a.carried, damaged = a.damaged;
+    std::vector<int> n, w, c, l;
+    AdapterStream::forEachInt(now, [&](int &v) { n.push_back(v); });
+    AdapterStream::forEachInt(was, [&](int &v) { w.push_back(v); });
+    AdapterStream::forEachInt(carried, [&](int &v) { c.push_back(v); });
+    AdapterStream::forEachInt(damaged, [&](int &v) { l.push_back(v); });
+    int wrong = 0;
+    for (size_t f = 0; f < n.size(); ++f) {
+        const bool ok = c[f] == AdapterStream::kUnset ? n[f] == w[f] || n[f] == l[f]
+                                                      : n[f] == c[f] || (a.lossy && n[f] == w[f]);
+        if (!ok && bad)
+            bad(int(f), n[f], w[f], c[f]);
+        wrong += !ok;
+    }
+    return wrong + (!a.lossy && d.txVersion != a.version);
+}
+
 // Feeds the stream to the decoder in pieces of 1..maxCut bytes, opening an
 // answer where "RR" went out (a piece ends there), on a clock that runs at the
 // line's pace (11520 bytes a second). checkAnswer(k, before) is called once

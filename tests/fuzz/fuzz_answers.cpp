@@ -1,0 +1,49 @@
+// Fuzzes the decoder within answers to "RR": the input drives a transmitter
+// behind an adapter (live frames, garbage, answers for random models with
+// random free bytes, live frames between their frames, lost bytes, pieces of
+// 1..64 bytes), two input bytes per choice, the input read round and round.
+// After each answer every setting holds what the answer's whole frames
+// carried, or where a byte was lost perhaps the value from before; never a
+// shifted value, never one from live bytes or garbage.
+
+#include <QRandomGenerator>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "../support/adapter_stream.h"
+#include "../support/stores.h"
+#include "fuzz_invariants.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    size_t at = 0;
+    const AdapterStream::Rand rnd = [&](quint32 bound) -> quint32 {
+        quint32 v = 0;
+        for (int k = 0; k < 2; ++k)
+            v = v << 8 | (size ? data[at++ % size] : 0u);
+        return bound ? v % bound : 0;
+    };
+    TxSettingsRecord s = startSettings();
+    TxLiveDataRecord d = startLiveData();
+    AdapterStream st(rnd, s);
+    st.plain = true;
+    const int rounds = 1 + int(rnd(2));
+    for (int r = 0; r < rounds; ++r) {
+        st.live(int(rnd(8)));
+        st.garbage(int(rnd(30)));
+        st.live(1 + int(rnd(8)));
+        QRandomGenerator g(rnd(65536));
+        st.answer(randomInRangeSettings(g), int(rnd(65536)), int(rnd(20)), int(rnd(60)));
+        st.answerOver();
+    }
+    FrameDecoder decoder;
+    feedInPieces(st, decoder, s, d, rnd, 1 + int(rnd(64)), {}, [&](size_t k, const TxSettingsRecord &before) {
+        const auto show = [](int field, int now, int was, int sent) {
+            std::fprintf(stderr, "field %d: %d, before %d, sent %d\n", field, now, was, sent);
+        };
+        if (wrongFields(st.answers[k], s, d, before, show) > 0)
+            fuzzcheck::fail("an answer ended with a value its whole frames did not carry", "answer");
+    });
+    return 0;
+}
