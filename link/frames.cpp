@@ -326,6 +326,14 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                     v = Verdict::No;
                 else if (have(11))
                     v = at(11) == kFrameMarker ? judge(kSettingsFrameLength, l->seq) : Verdict::No;
+                // Its end marker right before a last 0xFE is what a frame one
+                // byte short and the next one's start look like: then only a
+                // start with its own marker counts as what follows, or the
+                // AUX frame right after frame 6.
+                if (v == Verdict::Yes && at(10) == kFrameMarker && i + kSettingsFrameLength < fence &&
+                    have(kSettingsFrameLength) && at(kSettingsFrameLength) != kFrameMarker &&
+                    l->seq + 1 != kAuxSeq)
+                    v = Verdict::No;
                 // In step, or for the frame the answer expects next, what
                 // follows may be bytes of no frame or a frame that lost its
                 // first bytes. A frame of ours that lost a byte shows a marker right
@@ -786,7 +794,9 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
                 onFrame({FrameKind::Settings, 0});
             return;
         }
-        if (mayTake(l->seq) && !endsOneShort(chunk))
+        // (One starting 0xFE 0xFE may be read from the end marker of the
+        // frame before, one that lost a byte: the stream tells.)
+        if (mayTake(l->seq) && !endsOneShort(chunk) && byteAt(chunk, 1) != kFrameMarker)
             layout = l;
     }
     if (layout) {

@@ -33,8 +33,9 @@
 //   bytes 0, 1 and 7 not examined) is that frame, provided the answer's order
 //   allows it; what waits from before is settled up to the chunk's start.
 //   Not a chunk ending 0xFE 0xFE (a frame one byte short and the next one's
-//   start), nor an 8-byte one that starts 0xFE 0x18/0x19 or carries an AUX
-//   source out of range (a piece of a live frame): those are read as stream.
+//   start) or a settings chunk starting 0xFE 0xFE (read from an end marker),
+//   nor an 8-byte one that starts 0xFE 0x18/0x19 or carries an AUX source
+//   out of range (a piece of a live frame): those are read as stream.
 // - Anything else is read as a stream. A frame is taken only when it is
 //   followed by what can start a frame (0xFE and a live kind, 0xFE and a
 //   settings type whose end marker is in place, or the AUX frame the order

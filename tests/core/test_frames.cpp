@@ -634,11 +634,13 @@ private slots:
             }
             f.decoder.openAnswer(); // each one the first of an answer
             // Ending in 0xFE 0xFE, it may be a frame one byte short and the
-            // next one's start; an AUX frame starting 0xFE 0x18 or 0x19, or
-            // with a source past 5, may be a piece of a live frame. Such chunks are judged once the next
-            // frame is in, and an AUX frame not starting 0xFE is then taken
-            // only where the answer expects it (not as its first frame).
-            const bool oneShort = (kind == 1 || kind == 2) && c.endsWith(bytes({0xFE, 0xFE}));
+            // next one's start (so may one starting 0xFE 0xFE, read from the
+            // end marker before it); an AUX frame starting 0xFE 0x18 or
+            // 0x19, or with a source past 5, may be a piece of a live frame. Such chunks are judged once the
+            // next frame is in, and an AUX frame not starting 0xFE is then taken only where the answer
+            // expects it (not as its first frame).
+            const bool oneShort =
+                (kind == 1 || kind == 2) && (c.endsWith(bytes({0xFE, 0xFE})) || quint8(c[1]) == 0xFE);
             const bool auxStream =
                 kind == 3 &&
                 (c.startsWith(bytes({0xFE, 0x18})) || c.startsWith(bytes({0xFE, 0x19})) ||
