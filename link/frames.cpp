@@ -180,6 +180,17 @@ void FrameDecoder::setClock(Clock c)
     clock = c ? std::move(c) : Clock(steadyMs);
 }
 
+bool FrameDecoder::continuesLiveFrame() const
+{
+    // The waiting bytes end with the head of a live frame (its kind perhaps
+    // still to come).
+    const int w = waiting.size();
+    for (int p = std::max(0, w - kLiveFrameLength + 1); p < w; ++p)
+        if (byteAt(waiting, p) == kFrameMarker && (p + 1 == w || isLiveKind(byteAt(waiting, p + 1))))
+            return true;
+    return false;
+}
+
 bool FrameDecoder::beganAtLastByte(const QByteArray &next) const
 {
     // No frame starts right after the AUX frame, but one that began with its
@@ -197,6 +208,8 @@ bool FrameDecoder::beganAtLastByte(const QByteArray &next) const
 void FrameDecoder::openAnswer()
 {
     undo.armed = false;
+    // The bytes received before "RR" went out hold no frame of its answer.
+    answerFrom = waiting.size();
     open = true;
     openedAt = clock();
     lastSeq = 0;
@@ -218,6 +231,8 @@ void FrameDecoder::clear()
 {
     undo.armed = false;
     waiting.clear();
+    answerFrom = 0;
+    droppedFrom = droppedTo = 0;
     inStep = false;
     open = false;
     lastSeq = 0;
@@ -228,6 +243,11 @@ bool FrameDecoder::nearNext(int seq) const
 {
     // The next frame of the answer, or the one after it when one was lost.
     return mayTake(seq) && seq - std::max(lastSeq, assumed) <= 2;
+}
+
+bool FrameDecoder::answerAt(int j) const
+{
+    return open && j >= answerFrom;
 }
 
 bool FrameDecoder::mayTake(int seq) const
@@ -246,7 +266,7 @@ FrameDecoder::Verdict FrameDecoder::startsFrame(const QByteArray &b, int j, int 
     if (byteAt(b, j) != kFrameMarker) {
         // Only the AUX frame may start with any byte, where the answer
         // expects it.
-        if (!nearNext(kAuxSeq))
+        if (!answerAt(j) || !nearNext(kAuxSeq))
             return Verdict::No;
         return j + 2 >= n ? Verdict::More : byteAt(b, j + 2) == kAuxType ? Verdict::Yes : Verdict::No;
     }
@@ -254,7 +274,7 @@ FrameDecoder::Verdict FrameDecoder::startsFrame(const QByteArray &b, int j, int 
         return Verdict::More;
     if (isLiveKind(byteAt(b, j + 1)))
         return Verdict::Yes;
-    if (!open)
+    if (!answerAt(j))
         return Verdict::No;
     if (j + 2 >= n)
         return Verdict::More;
@@ -293,7 +313,7 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     Candidate settings{Verdict::No, nullptr, FrameKind::Settings, 0};
     bool settingsWeak = false;  // taken although what follows starts no frame
     bool settingsAlone = false; // the answer's last frame, taken before anything follows it
-    if (open && (marker || (step && nearNext(kAuxSeq)))) {
+    if (answerAt(i) && (marker || (step && nearNext(kAuxSeq)))) {
         if (!have(2)) {
             settings.verdict = Verdict::More;
         } else {
@@ -443,7 +463,7 @@ FrameDecoder::Verdict FrameDecoder::shapeAt(const QByteArray &b, int j, int fenc
             return Verdict::Yes;
         }
     }
-    if (!open || (!marker && !nearNext(kAuxSeq)))
+    if (!answerAt(j) || (!marker && !nearNext(kAuxSeq)))
         return Verdict::No;
     if (j + 2 >= n)
         return Verdict::More;
@@ -567,7 +587,7 @@ bool FrameDecoder::soundAt(const QByteArray &b, int r, int fence) const
     // A frame that a start before it gives way to: judged whole by what
     // follows it (not only by bytes of no frame), and not doubtful.
     const Candidate o = candidateAt(b, r, false, fence);
-    if (o.verdict != Verdict::Yes || o.weak)
+    if (o.verdict != Verdict::Yes || o.weak || o.alone)
         return false;
     const bool live = isLiveFrame(o.kind);
     return live || doubtful(o, b, r, false, fence) == Verdict::No;
@@ -588,7 +608,7 @@ bool FrameDecoder::readsWholeToEnd(const QByteArray &b, int i) const
         if (isLiveKind(byteAt(b, i + 1))) {
             len = kLiveFrameLength;
         } else {
-            if (!open)
+            if (!answerAt(i))
                 return false;
             if (i + 2 >= n)
                 return true;
@@ -628,10 +648,17 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
     // Keeps the bytes from i on for the next chunk.
     const auto keep = [&] {
         waiting = b.mid(i);
+        answerFrom = std::max(0, answerFrom - i);
+        droppedFrom -= i;
+        droppedTo -= i;
         inStep = step;
     };
-    // The bytes kept stay within their bound.
-    const auto mayKeep = [&] { return b.size() - i < kLiveFrameLength + kSettingsFrameLength; };
+    // The bytes kept stay within their bound: a live frame and a settings
+    // frame, or inside an answer a live frame and what judges a settings
+    // frame starting within it.
+    const auto mayKeep = [&](int bound = kLiveFrameLength + kSettingsFrameLength) {
+        return b.size() - i < bound;
+    };
     while (i < end) {
         Candidate c = candidateAt(b, i, step, fence);
         const bool live = isLiveFrame(c.kind);
@@ -654,17 +681,22 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             // and so is a settings frame the answer is waiting for.
             const bool whole = readsWholeToEnd(b, i);
             bool innerLiveStart = false;
+            bool innerSettingsStart = false;
             for (int r = i + 1; r < i + c.length && r < b.size(); ++r) {
                 if (byteAt(b, r) != kFrameMarker)
                     continue;
                 // Only a frame that can be judged whole there counts.
                 const Candidate other = candidateAt(b, r, false, fence);
+                // (Not one taken for want of a frame after it.)
+                const bool settingsThere =
+                    live && open && !other.weak && !other.alone &&
+                    (other.kind == FrameKind::Settings || other.kind == FrameKind::Aux);
                 if (other.verdict == Verdict::More && (r + 1 == b.size() || isLiveKind(byteAt(b, r + 1))))
                     innerLiveStart = true;
+                if (other.verdict == Verdict::More && settingsThere)
+                    innerSettingsStart = true;
                 if (other.verdict != Verdict::Yes)
                     continue;
-                const bool settingsThere =
-                    live && open && (other.kind == FrameKind::Settings || other.kind == FrameKind::Aux);
                 if ((!whole && readsWholeToEnd(b, r)) || settingsThere) {
                     c.verdict = Verdict::No;
                     break;
@@ -679,7 +711,18 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
                 keep();
                 return;
             }
+            // Inside an answer, likewise one that holds a settings or AUX
+            // frame not judged yet: a frame's end marker and a free byte
+            // holding a live kind start a live frame over the next frames.
+            if (c.verdict == Verdict::Yes && innerSettingsStart && mayKeep(kMaxWaitingBytes)) {
+                keep();
+                return;
+            }
         }
+        // Within a frame dropped as doubtful, no frame of ours starts but at
+        // its second byte (it was read a byte early) or its last (it lost one).
+        if (c.verdict == Verdict::Yes && !live && i >= droppedFrom && i < droppedTo)
+            c.verdict = Verdict::No;
         if (c.verdict == Verdict::Yes && open &&
             (c.kind == FrameKind::Settings || c.kind == FrameKind::Aux)) {
             const Verdict doubt = (c.weak || c.alone) && !carriesInRange(*c.layout, b.mid(i, c.length))
@@ -690,8 +733,11 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
                 keep();
                 return;
             }
-            if (doubt == Verdict::Yes)
+            if (doubt == Verdict::Yes) {
                 c.verdict = Verdict::No;
+                droppedFrom = i + 2;
+                droppedTo = i + c.length - 1;
+            }
         }
         if (c.verdict == Verdict::Yes) {
             take(c, b, i, s, d, onFrame);
@@ -726,6 +772,8 @@ void FrameDecoder::scan(QByteArray b, int fence, TxSettingsRecord &s, TxLiveData
             ++i;
     }
     waiting.clear();
+    answerFrom = 0;
+    droppedFrom = droppedTo = 0;
     inStep = step;
 }
 
@@ -752,18 +800,20 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
     FrameMatch whole =
         waiting.isEmpty() || !inStep ? classifyFrame(chunk, 0, Framing::Chunk) : FrameMatch::None;
     // A settings frame with a live kind in its free byte, joined with the
-    // next frame's start, has a live frame's length and kind; so has an AUX
-    // frame joined with the next frame. Where it is the frame the answer
-    // expects next, with its end marker (for the AUX frame, its own or the
-    // next frame's) and the next start in place, the stream tells (a servo
-    // output never puts a settings type in byte 2, telemetry leaves bytes
-    // 10..19 at 0).
+    // next frame's start (or with the AUX frame, which may start with any
+    // byte), has a live frame's length and kind; so has an AUX frame joined
+    // with the next frame. Where it is the frame the answer expects next,
+    // with its end marker (for the AUX frame, its own or the next frame's)
+    // and the next start in place, the stream tells (a servo output never
+    // puts a settings type in byte 2 or 14, telemetry leaves bytes 10..19
+    // at 0).
     if (whole == FrameMatch::Live && open) {
         const quint8 type = byteAt(chunk, 2);
         const SettingsFrameLayout *l = settingsFrameLayout(type);
         const SettingsFrameLayout *after = settingsFrameLayout(byteAt(chunk, 10));
+        const bool auxAfter = l && l->seq + 1 == kAuxSeq && byteAt(chunk, 14) == kAuxType;
         if ((l && nearNext(l->seq) && byteAt(chunk, 11) == kFrameMarker &&
-             byteAt(chunk, 12) == kFrameMarker) ||
+             (byteAt(chunk, 12) == kFrameMarker || auxAfter)) ||
             (type == kAuxType && nearNext(kAuxSeq) && byteAt(chunk, 8) == kFrameMarker &&
              (byteAt(chunk, 7) == kFrameMarker || (after && byteAt(chunk, 19) == kFrameMarker))))
             whole = FrameMatch::None;
@@ -776,19 +826,23 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         kind = servo ? FrameKind::Servo : FrameKind::Telemetry;
     } else if (whole == FrameMatch::Aux && mayTake(kAuxSeq) &&
                !(byteAt(chunk, 0) == kFrameMarker && isLiveKind(byteAt(chunk, 1))) &&
-               carriesInRange(kAuxFrame, chunk)) {
+               carriesInRange(kAuxFrame, chunk) && !continuesLiveFrame()) {
         // (Only one byte of it is examined: one that starts like a live
-        // frame, or carries a value no transmitter sends, may be a piece of a
-        // live frame, and the stream tells.)
+        // frame, carries a value no transmitter sends, or follows the head of
+        // a live frame may be a piece of a live frame, and the stream tells.)
         layout = &kAuxFrame;
         kind = FrameKind::Aux;
     } else if (whole == FrameMatch::Settings && open) {
         const SettingsFrameLayout *l = settingsFrameLayout(byteAt(chunk, 2));
-        if (!l) {
+        // (One of a type we do not know that starts like a live frame is
+        // the head of one: the stream tells.)
+        if (!l && !isLiveKind(byteAt(chunk, 1))) {
             // A frame of a type we do not know changes nothing.
             if (!waiting.isEmpty())
                 scan(waiting + chunk, waiting.size(), s, d, onFrame);
             waiting.clear();
+            answerFrom = 0;
+            droppedFrom = droppedTo = 0;
             inStep = true;
             if (onFrame)
                 onFrame({FrameKind::Settings, 0});
@@ -796,7 +850,7 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         }
         // (One starting 0xFE 0xFE may be read from the end marker of the
         // frame before, one that lost a byte: the stream tells.)
-        if (mayTake(l->seq) && !endsOneShort(chunk) && byteAt(chunk, 1) != kFrameMarker)
+        if (l && mayTake(l->seq) && !endsOneShort(chunk) && byteAt(chunk, 1) != kFrameMarker)
             layout = l;
     }
     if (layout) {
@@ -816,6 +870,8 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         }
         take({Verdict::Yes, layout, kind, chunk.size()}, chunk, 0, s, d, onFrame);
         waiting.clear();
+        answerFrom = 0;
+        droppedFrom = droppedTo = 0;
         inStep = true;
         expireAnswer();
         return;

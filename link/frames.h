@@ -22,7 +22,8 @@
 // form one stream; an adapter cuts and joins them as it likes):
 // - Live frames are found at any time. Settings and AUX frames only while an
 //   answer is expected: from the moment "RR" goes out (openAnswer) until all
-//   nineteen frames of the answer are in or kAnswerWindowMs have passed. No
+//   nineteen frames of the answer are in or kAnswerWindowMs have passed, and
+//   none starting in the bytes received before "RR" went out. No
 //   transmitter sends settings unasked, so outside an answer no byte, whatever
 //   its pattern, changes a setting.
 // - Within an answer the frames come in their order (1..19, the AUX frame as
@@ -35,7 +36,8 @@
 //   Not a chunk ending 0xFE 0xFE (a frame one byte short and the next one's
 //   start) or a settings chunk starting 0xFE 0xFE (read from an end marker),
 //   nor an 8-byte one that starts 0xFE 0x18/0x19 or carries an AUX source
-//   out of range (a piece of a live frame): those are read as stream.
+//   out of range, or follows the head of a live frame (a piece of a live
+//   frame): those are read as stream.
 // - Anything else is read as a stream. A frame is taken only when it is
 //   followed by what can start a frame (0xFE and a live kind, 0xFE and a
 //   settings type whose end marker is in place, or the AUX frame the order
@@ -59,6 +61,8 @@
 //   out of step, its second byte is a marker (the end of one frame, then the
 //   start of the next) or, for the AUX frame, 0xAA stands one byte off its
 //   type. Such a frame is dropped, and asking again repairs it.
+// - Within a settings or AUX frame dropped as doubtful, no settings or AUX
+//   frame starts but at its second byte or its last.
 // - A frame taken with nothing after it that starts a frame is dropped where
 //   its end marker starts a live frame, where a frame one byte short (its
 //   markers, then the next start) begins at its last byte, or where it
@@ -68,7 +72,8 @@
 //   after the live reading; out of order it waits until the live reading can
 //   be judged, and one carrying a value out of range is the live frame. A
 //   live-length chunk that is the settings or AUX frame the answer expects
-//   next, joined with the next frame's start, is read as stream.
+//   next, joined with the next frame's start (frame 6 with the AUX frame's
+//   type in place), is read as stream.
 // - A frame is judged by what follows as if it were taken: a frame of the
 //   answer that comes before it cannot follow it. An AUX frame that does not
 //   start with 0xFE is found only where the answer expects it (its frame
@@ -79,6 +84,13 @@
 // - A live frame that ends with the bytes received so far is shown at once,
 //   unless it holds another live frame's start (or ends in 0xFE): then it
 //   waits for the next chunk, while the bytes kept stay within their bound.
+//   Out of step inside an answer, a live frame holding a settings or AUX
+//   frame that cannot be judged yet waits as well (a frame's end marker
+//   and a free byte holding a live kind read as a live frame over the next
+//   frames). A frame taken for want of a frame after it, or the answer's
+//   last frame taken before anything follows it, never makes a live frame
+//   give way. A 12-byte chunk of an unknown type starting like a live frame
+//   is read as stream.
 
 // A field of the store: returns a reference to it (txVersion lives in
 // TxLiveData, everything else of the settings frames in TxSettings).
@@ -160,6 +172,10 @@ enum class Framing { Chunk };
 enum class FrameMatch { None, Live, Aux, Settings };
 FrameMatch classifyFrame(const QByteArray &b, int i, Framing framing = Framing::Chunk);
 
+// At most this many received bytes wait for the next chunk: a live frame and
+// two settings frames (one starting inside the live frame, and what follows it).
+constexpr int kMaxWaitingBytes = kLiveFrameLength + 2 * kSettingsFrameLength;
+
 // How long an answer to "RR" may take at most before settings frames are no
 // longer taken (longer than the window's 500 ms pause, for a slow transmitter).
 constexpr int kAnswerWindowMs = 2500;
@@ -213,6 +229,7 @@ private:
     Verdict wholeStartAt(const QByteArray &b, int j, int fence) const;
     bool soundAt(const QByteArray &b, int r, int fence) const;
     Verdict doubtful(const Candidate &c, const QByteArray &b, int i, bool step, int fence) const;
+    bool answerAt(int j) const; // a settings or AUX frame may start at j
     bool mayTake(int seq) const;
     bool nearNext(int seq) const;
     void take(const Candidate &c, const QByteArray &b, int i, TxSettingsRecord &s, TxLiveDataRecord &d,
@@ -220,6 +237,7 @@ private:
     void expireAnswer();
 
     bool beganAtLastByte(const QByteArray &next) const;
+    bool continuesLiveFrame() const;
 
     // An AUX chunk taken at once, and what it replaced, until the next chunk.
     struct Undo {
@@ -229,6 +247,9 @@ private:
         std::vector<int> values;
     } undo;
     QByteArray waiting;
+    int answerFrom = 0;  // waiting[answerFrom] is the first byte after "RR" went out
+    int droppedFrom = 0; // waiting[droppedFrom..droppedTo) lies inside a frame dropped as doubtful
+    int droppedTo = 0;
     bool inStep = false; // waiting[0] (or the next chunk) starts right after a frame
     bool open = false;
     qint64 openedAt = 0;

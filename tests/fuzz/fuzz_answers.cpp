@@ -34,7 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         st.garbage(int(rnd(30)));
         st.live(1 + int(rnd(8)));
         QRandomGenerator g(rnd(65536));
-        st.answer(randomInRangeSettings(g), int(rnd(65536)), int(rnd(20)), int(rnd(60)));
+        // One after the other, so that an input reads the same whatever the
+        // compiler's order of arguments.
+        const TxSettingsRecord model = randomInRangeSettings(g);
+        const int version = int(rnd(65536));
+        const int lossPercent = int(rnd(20));
+        st.answer(model, version, lossPercent, int(rnd(60)));
         st.answerOver();
     }
     FrameDecoder decoder;

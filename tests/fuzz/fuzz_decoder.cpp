@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         TxLiveDataRecord refD = d;
         if (clean && chunk.size() == kLiveFrameLength && referenceDecode(chunk, refS, refD) && !(d == refD))
             fuzzcheck::fail("a live chunk decoded unlike the length rules", "chunk");
-        if (decoder.pending().size() >= kLiveFrameLength + kSettingsFrameLength)
+        if (decoder.pending().size() >= kMaxWaitingBytes)
             fuzzcheck::fail("pending bytes not bounded", "pending");
         drDataSelect(s);
         validateSettings(s);
