@@ -145,6 +145,14 @@ bool carriesInRange(const SettingsFrameLayout &l, const QByteArray &frame)
     return checked == s;
 }
 
+// Counts a frame as taken while what follows it is judged.
+struct Assume {
+    Assume(int &slot, int seq) : slot(slot), was(slot) { slot = std::max(slot, seq); }
+    ~Assume() { slot = was; }
+    int &slot;
+    const int was;
+};
+
 qint64 steadyMs()
 {
     static QElapsedTimer t;
@@ -301,11 +309,8 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     const auto judge = [&](int len, int seq = 0) {
         if (i + len > fence)
             return Verdict::No;
-        const int was = assumed;
-        assumed = std::max(assumed, seq);
-        const Verdict v = startsFrame(b, i + len, fence);
-        assumed = was;
-        return v;
+        const Assume taken(assumed, seq);
+        return startsFrame(b, i + len, fence);
     };
     const bool marker = at(0) == kFrameMarker;
 
@@ -438,11 +443,8 @@ FrameDecoder::Verdict FrameDecoder::goesOnWhole(const Candidate &c, const QByteA
     // is the sound one if one follows it (Yes), or once that is known (More).
     if (wholeStartAt(b, i + kLiveFrameLength, fence) != Verdict::No)
         return Verdict::No;
-    const int was = assumed;
-    assumed = std::max(assumed, c.layout->seq);
-    const Verdict after = wholeStartAt(b, i + c.length, fence);
-    assumed = was;
-    return after;
+    const Assume taken(assumed, c.layout->seq);
+    return wholeStartAt(b, i + c.length, fence);
 }
 
 FrameDecoder::Verdict FrameDecoder::shapeAt(const QByteArray &b, int j, int fence, int &length) const
@@ -513,12 +515,7 @@ FrameDecoder::Verdict FrameDecoder::doubtful(const Candidate &c, const QByteArra
     const int next = i + c.length;
     const int end = std::min<int>(fence, b.size());
     // What follows is judged as if this frame were taken.
-    struct Assume {
-        int &slot;
-        int was;
-        ~Assume() { slot = was; }
-    } assume{assumed, assumed};
-    assumed = c.layout->seq;
+    const Assume assume(assumed, c.layout->seq);
 
     // 1. A reading one byte late meets a live frame's kind byte, or the byte
     // after a settings frame's first marker: never a live frame's start. A
@@ -864,9 +861,8 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         if (undo.armed) {
             undo.lastSeq = lastSeq;
             undo.got = got;
-            undo.values.clear();
-            for (const FrameField &f : kAuxFrame.fields)
-                undo.values.push_back(f.ref(s, d));
+            for (size_t k = 0; k < undo.values.size(); ++k)
+                undo.values[k] = kAuxFrame.fields[k].ref(s, d);
         }
         take({Verdict::Yes, layout, kind, chunk.size()}, chunk, 0, s, d, onFrame);
         waiting.clear();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -244,7 +245,7 @@ private:
         bool armed = false;
         int lastSeq = 0;
         quint32 got = 0;
-        std::vector<int> values;
+        std::array<int, 4> values{}; // the four AUX sources
     } undo;
     QByteArray waiting;
     int answerFrom = 0;  // waiting[answerFrom] is the first byte after "RR" went out
