@@ -833,7 +833,7 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
         const SettingsFrameLayout *l = settingsFrameLayout(byteAt(chunk, 2));
         // (One of a type we do not know that starts like a live frame is
         // the head of one: the stream tells.)
-        if (!l && !isLiveKind(byteAt(chunk, 1))) {
+        if (!l && !isLiveKind(byteAt(chunk, 1)) && !continuesLiveFrame()) {
             // A frame of a type we do not know changes nothing.
             if (!waiting.isEmpty())
                 scan(waiting + chunk, waiting.size(), s, d, onFrame);
@@ -846,8 +846,11 @@ void FrameDecoder::feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveData
             return;
         }
         // (One starting 0xFE 0xFE may be read from the end marker of the
-        // frame before, one that lost a byte: the stream tells.)
-        if (l && mayTake(l->seq) && !endsOneShort(chunk) && byteAt(chunk, 1) != kFrameMarker)
+        // frame before, one that lost a byte, and one after the head of a
+        // live frame may be its tail, servo bytes FE xx 44..AC and the next
+        // frame's start: the stream tells.)
+        if (l && mayTake(l->seq) && !endsOneShort(chunk) && byteAt(chunk, 1) != kFrameMarker &&
+            !continuesLiveFrame())
             layout = l;
     }
     if (layout) {

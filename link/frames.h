@@ -37,8 +37,8 @@
 //   Not a chunk ending 0xFE 0xFE (a frame one byte short and the next one's
 //   start) or a settings chunk starting 0xFE 0xFE (read from an end marker),
 //   nor an 8-byte one that starts 0xFE 0x18/0x19 or carries an AUX source
-//   out of range, or follows the head of a live frame (a piece of a live
-//   frame): those are read as stream.
+//   out of range, nor a settings or AUX chunk that follows the head of a
+//   live frame (a piece of a live frame): those are read as stream.
 // - Anything else is read as a stream. A frame is taken only when it is
 //   followed by what can start a frame (0xFE and a live kind, 0xFE and a
 //   settings type whose end marker is in place, or the AUX frame the order
