@@ -330,10 +330,12 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 Verdict v = judge(kAuxFrameLength, kAuxSeq);
                 // Bytes of no frame may follow it, as below; an AUX frame
                 // that lost a byte has the next frame start at its byte 7.
-                // Out of step only one with its own markers at bytes 0 and 7.
+                // Only one with its own markers at bytes 0 and 7: of the
+                // others one byte alone is examined, and one that lost a
+                // source reads its last one from what follows it.
                 const bool marked = at(0) == kFrameMarker && have(kAuxFrameLength - 1) &&
                                     at(kAuxFrameLength - 1) == kFrameMarker;
-                if (v == Verdict::No && nearNext(kAuxSeq) && (step || marked) && have(kAuxFrameLength)) {
+                if (v == Verdict::No && nearNext(kAuxSeq) && marked && have(kAuxFrameLength)) {
                     const Verdict shifted = startsFrame(b, i + kAuxFrameLength - 1, fence);
                     v = shifted == Verdict::No     ? Verdict::Yes
                         : shifted == Verdict::More ? Verdict::More
