@@ -432,6 +432,10 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
     }
     if (settings.verdict == Verdict::More && liveAtEnd)
         return settings;
+    // The frame the answer expects next waits to be judged before the live
+    // reading over it is taken.
+    if (settings.verdict == Verdict::More && settings.layout && settings.layout->seq == lastSeq + 1)
+        return settings;
     if (live.verdict != Verdict::No)
         return live;
     return settings;

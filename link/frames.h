@@ -73,7 +73,9 @@
 // - A settings frame that also reads as a live frame (its free byte 1 a live
 //   kind) is the settings frame where whole frames go on after it and not
 //   after the live reading; out of order it waits until the live reading can
-//   be judged, and one carrying a value out of range is the live frame. A
+//   be judged, and one carrying a value out of range is the live frame; the
+//   frame the answer expects next keeps the live reading waiting until it
+//   can be judged itself. A
 //   live-length chunk that is the settings or AUX frame the answer expects
 //   next, joined with the next frame's start (frame 6 with the AUX frame's
 //   type in place), is read as stream.
