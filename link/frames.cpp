@@ -342,6 +342,10 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                                                    : Verdict::No;
                     settingsWeak = v == Verdict::Yes;
                 }
+                // After bytes of no frame, one byte examined is little: an
+                // AUX frame there must also carry its sources in range.
+                if (v == Verdict::Yes && !step && !carriesInRange(kAuxFrame, b.mid(i, kAuxFrameLength)))
+                    v = Verdict::No;
                 settings = {v, &kAuxFrame, FrameKind::Aux, kAuxFrameLength};
             }
             // An AUX frame taken only for want of a frame after it gives way

@@ -49,7 +49,7 @@
 // - In step (right after a frame) the next frame is expected right there, and
 //   the AUX frame is found whatever its free bytes hold, where a frame starts
 //   after it (with bytes of no frame after it, only with 0xFE at bytes 0
-//   and 7). Out of step (after
+//   and 7). Out of step an AUX frame must also carry its sources in range. Out of step (after
 //   bytes of no frame), the first frame start from which the rest of the
 //   received bytes reads as whole frames wins; a candidate that would swallow
 //   such a start gives way, unless it began in step and all its bytes are in,
