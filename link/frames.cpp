@@ -362,9 +362,17 @@ FrameDecoder::Candidate FrameDecoder::candidateAt(const QByteArray &b, int i, bo
                 // start with its own marker counts as what follows, or the
                 // AUX frame right after frame 6.
                 if (v == Verdict::Yes && at(10) == kFrameMarker && i + kSettingsFrameLength < fence &&
-                    have(kSettingsFrameLength) && at(kSettingsFrameLength) != kFrameMarker &&
-                    l->seq + 1 != kAuxSeq)
-                    v = Verdict::No;
+                    have(kSettingsFrameLength) && at(kSettingsFrameLength) != kFrameMarker) {
+                    // (The AUX frame after frame 6 carrying its sources in
+                    // range: live bytes read as one rarely do.)
+                    const int aux = i + kSettingsFrameLength;
+                    if (l->seq + 1 != kAuxSeq || aux + kAuxFrameLength > fence)
+                        v = Verdict::No;
+                    else if (aux + kAuxFrameLength > n)
+                        v = Verdict::More;
+                    else if (!carriesInRange(kAuxFrame, b.mid(aux, kAuxFrameLength)))
+                        v = Verdict::No;
+                }
                 // In step, or for the frame the answer expects next, what
                 // follows may be bytes of no frame or a frame that lost its
                 // first bytes. A frame of ours that lost a byte shows a marker right
