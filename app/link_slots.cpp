@@ -1,5 +1,7 @@
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QEventLoopLocker>
+#include <QMessageBox>
 #include <QtGlobal>
 #include <functional>
 
@@ -13,26 +15,17 @@
 // Hands bytes to the port in one write and on to the device at once. A
 // closed port (closed during a pause, or never opened when Save builds the
 // lines) takes nothing.
-static void sendBytes(QSerialPort &port, const QByteArray &bytes)
+void MainWindow::sendBytes(const QByteArray &bytes)
 {
-    if (!port.isOpen())
+    if (!serialPort.isOpen())
         return;
-    port.write(bytes);
-    port.flush();
+    serialPort.write(bytes);
+    serialPort.flush();
 }
 
 void MainWindow::serialPort_readyRead()
 {
-    receiveChunk(
-        decoder, serialPort.readAll(), TxSettings, TxLiveData,
-        [this](const DecodedFrame &f) {
-            if (f.kind == FrameKind::Settings)
-                ui_Display(); // show the transmitter's values at once, not at the next tick
-            if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
-                qDebug("ReadFlag:%d", f.seq); // readFlag itself is set by the decoder
-        },
-        // Handed to the device now, not on the next loop turn.
-        [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); });
+    receiver.receive(serialPort.readAll());
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
@@ -48,7 +41,7 @@ void MainWindow::sendLineNow(LineKind kind)
     lineS = QString::fromLatin1(lines.s);
     lineG = QString::fromLatin1(lines.g);
     lineH = QString::fromLatin1(lines.h);
-    sendBytes(serialPort, kind == LineKind::S ? lines.s : kind == LineKind::G ? lines.g : lines.h);
+    sendBytes(kind == LineKind::S ? lines.s : kind == LineKind::G ? lines.g : lines.h);
     waitMs(kLinePauseMs);
 }
 
@@ -88,13 +81,13 @@ SettingsLines MainWindow::sendSettings(bool withAck, quint64 *runOut)
     // lines of this older one must not follow it.
     const auto current = [&] { return link == linkCount && run == writeCount; };
     const bool whole = runSequence(
-        linesSequence(lines), current, [this](const QByteArray &bytes) { sendBytes(serialPort, bytes); },
+        linesSequence(lines), current, [this](const QByteArray &bytes) { sendBytes(bytes); },
         waitMs);
     // The sequence that ends last closes every write it overtook (or its
     // own) with "WWW": SAVE alone sends none, SAVE within WRITE sends it.
     if (whole && ackOwed && current()) {
         ackOwed = false;
-        sendBytes(serialPort, kAckWord);
+        sendBytes(kAckWord);
     }
     return lines;
 }
@@ -112,10 +105,32 @@ void MainWindow::on_toolButton_Read_clicked()
 {
     if (!commandMayRun(ui->toolButton_Read))
         return;
-    // The answer's settings frames are taken from now on.
-    decoder.openAnswer();
-    sendBytes(serialPort, kReadWord);
-    waitMs(kReadPauseMs);
+    // The answer is staged: the editors change only when a whole set has
+    // come. The first pause is the command's own; the later asks end as soon
+    // as a set is taken.
+    const quint64 link = linkCount;
+    bool first = true;
+    LinkReceiver::ReadHooks hooks;
+    hooks.mayGoOn = [&] { return link == linkCount; };
+    hooks.wait = [&](int ms, const std::function<bool()> &done) {
+        if (first) {
+            first = false;
+            waitMs(ms);
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && link == linkCount && clock.elapsed() < ms)
+            waitMs(kReadPollMs);
+    };
+    if (receiver.read(hooks) == LinkReceiver::ReadOutcome::NotWhole && link == linkCount)
+        readNotWholeNotice(receiver.notWholeText());
+}
+
+void MainWindow::readNotWholeNotice(const QString &why)
+{
+    QMessageBox::about(nullptr, "Note",
+                       QString("The settings did not arrive whole (%1). Nothing was changed.").arg(why));
 }
 
 void MainWindow::on_toolButton_Send_clicked()

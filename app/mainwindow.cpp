@@ -36,6 +36,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new MainWindow
     ui->build(this);
     connect(&serialPort, SIGNAL(readyRead()), this, SLOT(serialPort_readyRead()));
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
+    receiver.onFrame = [this](const DecodedFrame &f) {
+        if (f.kind == FrameKind::Settings)
+            ui_Display(); // show the transmitter's values at once, not at the next tick
+        if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
+            qDebug("ReadFlag:%d", f.seq); // readFlag itself is set by the decoder
+    };
+    receiver.send = [this](const QByteArray &bytes) { sendBytes(bytes); };
     fillPortList(portLister());
     ui->portNameBox->beforePopup = [this] { refreshPortList(); };
     ui->tabWidget->setCurrentIndex(0);
@@ -113,7 +120,7 @@ void MainWindow::on_openButton_clicked()
             QMessageBox::about(nullptr, "Note", "Cannot open the serial port!");
             return;
         }
-        decoder.clear();
+        receiver.clear();
         ++linkCount;
         ackOwed = false;
         ui->portNameBox->setEnabled(false);

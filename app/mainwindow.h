@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "link/frames.h"
+#include "link/receive.h"
 #include "link/lines.h"
 #include "link/sequences.h"
 #include "link/waitms.h"
@@ -222,11 +223,21 @@ private:
     // is the port; the notice is shown when the port is closed).
     bool commandMayRun(QAbstractButton *button);
     void onPortError(QSerialPort::SerialPortError error);
+    // Tells the user that READ got no whole set, and which frames were missing.
+    void readNotWholeNotice(const QString &why);
+    // Hands bytes to the port in one write and on to the device at once. A
+    // closed port (closed during a pause, or never opened when Save builds
+    // the lines) takes nothing.
+    void sendBytes(const QByteArray &bytes);
+    // How often a later ask of READ looks whether the set has come.
+    static constexpr int kReadPollMs = 10;
 
     MainWindowForm *ui;
     QSerialPort serialPort;
     QTimer *timer;
-    FrameDecoder decoder; // the bytes not judged yet, and whether an answer to "RR" is due
+    // The one receive path: the bytes not judged yet, the answer to "RR" being
+    // staged, and READ itself.
+    LinkReceiver receiver{TxSettings, TxLiveData};
     // Counts the links opened and closed: a command sends only on the link
     // it started on.
     quint64 linkCount = 0;

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 #include <vector>
 
-#include "link/frames.h"
+#include "link/decoder.h"
 #include "link/lines.h"
 #include "model/txsettings.h"
 #include "support/stores.h"

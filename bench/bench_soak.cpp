@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "link/frames.h"
+#include "link/decoder.h"
 #include "model/txsettings.h"
 #include "support/reference_decoder.h"
 #include "support/stores.h"

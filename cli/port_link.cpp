@@ -20,8 +20,6 @@ const char kDialoutHint[] =
 
 namespace {
 
-// How many times "RR" goes out while frames are missing.
-constexpr int kReadRequests = 4;
 // How long "DIS" may take to leave before the port closes anyway.
 constexpr int kByeDrainMs = 1000;
 
@@ -63,6 +61,11 @@ QString portAccessProblem(const QString &devicePath)
 PortLink::PortLink() : settings(startSettings()), live(startLiveData())
 {
     connect(&serial, &QSerialPort::readyRead, this, &PortLink::onReadyRead);
+    received.onFrame = [this](const DecodedFrame &f) {
+        if (isLiveFrame(f.kind))
+            ++liveFrames;
+    };
+    received.send = [this](const QByteArray &bytes) { send(bytes); };
     connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::ResourceError)
             lost = true;
@@ -124,7 +127,7 @@ bool PortLink::open(const QString &port, QString *error)
         return false;
     }
     serial.clear(); // nothing left over from before we came
-    decoder.clear();
+    received.clear();
     lost = false;
     setOpenPortForInterrupts(int(serial.handle()));
     send(kHelloWord);
@@ -184,27 +187,13 @@ void PortLink::close()
     serial.close();
 }
 
-void PortLink::resetReceived()
-{
-    settings = startSettings();
-    seen.clear();
-}
-
 void PortLink::onReadyRead()
 {
     const QByteArray chunk = serial.readAll();
     if (chunk.isEmpty())
         return;
     ++chunks;
-    receiveChunk(
-        decoder, chunk, settings, live,
-        [this](const DecodedFrame &f) {
-            if ((f.kind == FrameKind::Settings || f.kind == FrameKind::Aux) && f.seq > 0)
-                seen.insert(f.seq);
-            else if (isLiveFrame(f.kind))
-                ++liveFrames;
-        },
-        [this](const QByteArray &bytes) { send(bytes); });
+    received.receive(chunk);
     if (onChunk)
         onChunk();
 }
@@ -222,52 +211,38 @@ bool waitUntil(const std::function<bool()> &done, const QElapsedTimer &clock, qi
     return done();
 }
 
-QString missingFramesText(const QSet<int> &seen)
-{
-    QStringList missing;
-    for (int seq = 1; seq <= kSettingsFrameCount; ++seq)
-        if (!seen.contains(seq))
-            missing << (seq == kAuxSeq ? QString("%1 (AUX)").arg(seq) : QString::number(seq));
-    return missing.join(", ");
-}
-
 bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<void(int)> &onProgress,
                           QString *error)
 {
-    link.resetReceived();
     const int chunksBefore = link.chunksReceived();
     int reported = 0;
     const std::function<void()> previous = link.onChunk;
     link.onChunk = [&] {
         if (previous)
             previous();
-        if (link.framesSeen().size() > reported) {
-            reported = link.framesSeen().size();
-            if (onProgress)
-                onProgress(reported);
-        }
+        const int n = qPopulationCount(link.receiver().decoder().answerFrames());
+        if (n > reported && onProgress)
+            onProgress(reported = n);
     };
-    auto allIn = [&] { return link.framesSeen().size() >= kSettingsFrameCount; };
-    auto stop = [&] { return allIn() || link.deviceLost() || interruptRequested(); };
-
     QElapsedTimer clock;
     clock.start();
-    // "RR" and its pause as the window has them; the pause ends early once
-    // every frame is in. While frames are missing the request goes out again.
-    for (int request = 0; request < kReadRequests && !stop() && clock.elapsed() < timeoutMs; ++request) {
-        link.run(
-            readSequence(), [&] { return !stop(); }, [&](int) { link.openAnswer(); },
-            [&](int ms) {
-                QElapsedTimer pauseClock;
-                pauseClock.start();
-                waitUntil(stop, pauseClock, std::min<qint64>(ms, timeoutMs - clock.elapsed()));
-            });
-    }
-    waitUntil(stop, clock, timeoutMs);
+    const auto stopped = [&] { return link.deviceLost() || interruptRequested() || clock.elapsed() >= timeoutMs; };
+    LinkReceiver::ReadHooks hooks;
+    hooks.mayGoOn = [&] { return !stopped() && link.isOpen(); };
+    hooks.wait = [&](int ms, const std::function<bool()> &done) {
+        QElapsedTimer pause;
+        pause.start();
+        waitUntil([&] { return done() || link.deviceLost(); }, pause,
+                  std::min<qint64>(ms, timeoutMs - clock.elapsed()));
+    };
+    const LinkReceiver::ReadOutcome outcome = link.receiver().read(hooks);
     link.onChunk = previous;
 
-    if (allIn())
+    if (outcome == LinkReceiver::ReadOutcome::Taken) {
+        if (onProgress && reported < kSettingsFrameCount)
+            onProgress(kSettingsFrameCount);
         return true;
+    }
     if (interruptRequested())
         *error = "interrupted";
     else if (link.deviceLost())
@@ -276,9 +251,9 @@ bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<voi
         *error =
             QString("%1: no answer from the transmitter within %2").arg(link.path(), secondsText(timeoutMs));
     else
-        *error = QString("%1: frames missing after %2: %3 (received %4 of %5)")
-                     .arg(link.path(), secondsText(timeoutMs), missingFramesText(link.framesSeen()))
-                     .arg(link.framesSeen().size())
-                     .arg(kSettingsFrameCount);
+        *error = QString("%1: no whole set of settings after %2 (%3 asks): %4")
+                     .arg(link.path(), secondsText(int(clock.elapsed())))
+                     .arg(kReadAsks)
+                     .arg(link.receiver().notWholeText());
     return false;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "link/frames.h"
+#include "link/receive.h"
 #include "link/sequences.h"
 #include "model/txsettings.h"
 
@@ -58,19 +59,8 @@ public:
     TxSettingsRecord settings;
     TxLiveDataRecord live;
 
-    // "RR" went out: the answer's settings frames are taken from now on, into
-    // a store started afresh, so what is received is one answer, never
-    // frames of two answers mixed.
-    void openAnswer()
-    {
-        decoder.openAnswer();
-        resetReceived();
-    }
-    // Forgets which frames arrived and starts the store afresh.
-    void resetReceived();
-    // Settings and AUX frame sequence numbers (1..19) seen since the last
-    // resetReceived().
-    const QSet<int> &framesSeen() const { return seen; }
+    // The receive path, and READ through it.
+    LinkReceiver &receiver() { return received; }
     int chunksReceived() const { return chunks; }
     int liveFramesReceived() const { return liveFrames; }
     // The device went away (unplugged) while the port was open.
@@ -84,8 +74,7 @@ private:
 
     QSerialPort serial;
     QString devicePath;
-    FrameDecoder decoder;
-    QSet<int> seen;
+    LinkReceiver received{settings, live};
     int chunks = 0;
     int liveFrames = 0;
     bool lost = false;
@@ -95,13 +84,11 @@ private:
 // an interrupt arrives; returns done().
 bool waitUntil(const std::function<bool()> &done, const QElapsedTimer &clock, qint64 deadlineMs);
 
-// Reads the settings over an open link: "RR", and again (a bounded number of
-// times) while frames are missing 500 ms later, until all 19 frames arrived,
-// timeoutMs passed or an interrupt arrived. `onProgress` is told the number of
-// frames received whenever it grows. Returns whether every frame arrived; on
-// failure *error says why (no answer at all, or which frames are missing).
+// Reads the settings over an open link as READ does in the window: "RR",
+// and again while no whole set has come, until a whole set is taken,
+// timeoutMs passed or an interrupt arrived. `onProgress` is told the number
+// of frames of the answer being read whenever it grows. Returns whether a
+// whole set was taken (into link.settings); on failure *error says why (no
+// answer at all, or which frames are missing) and the settings are as before.
 bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<void(int)> &onProgress,
                           QString *error);
-
-// "7 (AUX), 12, 13": the sequence numbers of the frames not in `seen`.
-QString missingFramesText(const QSet<int> &seen);

@@ -3,11 +3,12 @@
 #include <functional>
 #include <vector>
 
-#include "link/frames.h"
+#include "link/decoder.h"
 #include "model/txsettings.h"
 #include "support/adapter_stream.h"
 #include "support/reference_decoder.h"
 #include "support/stores.h"
+#include "model/validation.h"
 
 namespace {
 
@@ -79,8 +80,6 @@ QByteArray bytes(std::initializer_list<int> list)
     return b;
 }
 
-// The first bytes of a live frame: what follows a frame in the stream.
-const QByteArray kNextStart = QByteArray::fromHex("fe18");
 
 // A 12-byte settings frame with the given payload (bytes 3..10).
 QByteArray settingsFrame(int type, const std::vector<int> &payload, int byte1 = 0x00, int last = 0xFE)
@@ -121,6 +120,11 @@ struct Feed {
     {
         decoder.feed(chunk, st.s, st.d, [this](const DecodedFrame &f) { frames.push_back(f); });
     }
+    // The line goes quiet after the bytes fed so far.
+    void quiet()
+    {
+        decoder.quiet(st.s, st.d, [this](const DecodedFrame &f) { frames.push_back(f); });
+    }
 };
 
 // The whole frames every kind can take, built from a random store.
@@ -150,14 +154,84 @@ std::vector<Sample> samples(quint32 seed)
     return out;
 }
 
-Store decodedAlone(const QByteArray &frame)
+
+// The nineteen frames of an answer in their order, from one sample set.
+std::vector<QByteArray> answerOf(const std::vector<Sample> &all)
 {
-    Feed f;
-    f(frame);
-    return f.st;
+    std::vector<QByteArray> out;
+    for (const Sample &smp : all)
+        if (smp.name.startsWith("settings"))
+            out.push_back(smp.frame);
+    for (const Sample &smp : all)
+        if (smp.name == "aux")
+            out.insert(out.begin() + kAuxSeq - 1, smp.frame);
+    return out;
 }
 
+std::vector<QByteArray> answerFrames(const TxSettingsRecord &s, const TxLiveDataRecord &d)
+{
+    std::vector<QByteArray> out;
+    for (const SettingsFrameLayout &l : settingsFrameLayouts()) {
+        if (l.seq == kAuxSeq + 1)
+            out.push_back(buildAuxFrame(s));
+        out.push_back(buildSettingsFrame(l, s, d));
+    }
+    return out;
+}
+
+quint8 leaning(QRandomGenerator &g)
+{
+    static const quint8 kTricky[] = {0xFE, 0x18, 0x19, 0xAA, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xA1,
+                                     0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAB, 0xAC, 0x00};
+    return g.bounded(2) ? kTricky[g.bounded(int(sizeof kTricky))] : quint8(g.bounded(256));
+}
+
+// A live frame as a transmitter sends it (servo outputs 900..2100, the
+// unused telemetry bytes 0), its free bytes leaning to markers and types.
+QByteArray biasedLive(QRandomGenerator &g)
+{
+    QByteArray f(kLiveFrameLength, '\0');
+    f[0] = char(kFrameMarker);
+    f[1] = char(g.bounded(2) ? kServoKind : kTelemetryKind);
+    for (int i = 2; i < f.size(); ++i) {
+        if (quint8(f[1]) == kServoKind)
+            f[i] = char(i % 2 ? leaning(g) : quint8((900 + g.bounded(1200)) >> 8));
+        else
+            f[i] = char(i < 10 ? leaning(g) : 0);
+    }
+    return f;
+}
+
+// The bytes no field reads get any value.
+QByteArray withRandomFreeBytes(QByteArray f, QRandomGenerator &g)
+{
+    if (f.size() == kAuxFrameLength) {
+        for (int i : kAuxFreeBytes)
+            f[i] = char(leaning(g));
+        return f;
+    }
+    const SettingsFrameLayout &l = *settingsFrameLayout(quint8(f[2]));
+    std::vector<bool> used(size_t(f.size()), false);
+    used[0] = used[2] = used[11] = true;
+    for (const FrameField &fld : l.fields)
+        used[size_t(fld.pos)] = used[size_t(fld.pos + (fld.be16 ? 1 : 0))] = true;
+    for (int i = 0; i < f.size(); ++i)
+        if (!used[size_t(i)])
+            f[i] = char(leaning(g));
+    return f;
+}
+
+// One answer of a damaged READ: the model it carries, the frames it lacks
+// and those that lost a byte.
+struct Damage {
+    int model;
+    QList<int> lacks;
+    QList<int> lostByte;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Damage)
 
 class TestFrames : public QObject
 {
@@ -225,15 +299,9 @@ private slots:
             expected.s.extAlarmVolt = expected.s.extAlarmRaw / 10.0;
             expected.s.rxAlarmVolt = expected.s.rxAlarmRaw / 10.0;
         }
-        expected.d.readFlag = c.seq;
-
-        Feed f;
-        f(frame);
-        QVERIFY(f.st == expected);
-        QCOMPARE(int(f.frames.size()), 1);
-        QCOMPARE(int(f.frames[0].kind), int(FrameKind::Settings));
-        QCOMPARE(f.frames[0].seq, c.seq);
-        QVERIFY(f.pending().isEmpty());
+        Store got;
+        decodeFields(*settingsFrameLayout(c.type), frame, got.s, got.d);
+        QVERIFY(got == expected);
 
         // Built back from the store it gives the same bytes, with the bytes
         // no field uses left at 0.
@@ -274,471 +342,202 @@ private slots:
         QCOMPARE(quint8(f[4]), quint8(0x00));
     }
 
-    // Single chunks as the transmitter sends them.
-    void chunks_data()
+    // One frame per chunk, the line quiet after each, as a transmitter that
+    // paces its frames sends them: live frames show what the length rules
+    // say at once; the settings stay as they were until the whole answer
+    // is in, and then hold it all.
+    void oneFramePerChunk()
     {
-        QTest::addColumn<QByteArray>("chunk");
-        QTest::addColumn<QString>("field"); // empty: no field may change
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("frames");
-
-        QByteArray servo = bytes({0xFE, 0x18, 0x05, 0xDC});
-        servo += QByteArray(12, '\0');
-        servo += bytes({0x07, 0xD0, 0x04, 0xB0});
-        QTest::newRow("servo CH1") << servo << "servo0" << 1500.0 << 1;
-        QTest::newRow("servo CH8") << servo << "servo7" << 2000.0 << 1;
-        QTest::newRow("servo txVolt") << servo << "txVolt" << 1200.0 << 1;
-        QByteArray telem = bytes({0xFE, 0x19, 0x30, 0x2A, 0x01, 0x10, 0x00, 0x05, 0xFF, 0xFF});
-        telem += QByteArray(10, '\x77');
-        QTest::newRow("telemetry rssi") << telem << "rxRssi" << 48.0 << 1;
-        QTest::newRow("telemetry rx volt") << telem << "rxVolt" << 42.0 << 1;
-        QTest::newRow("telemetry ext volt") << telem << "extVolt" << 272.0 << 1;
-        QTest::newRow("telemetry word 4") << telem << "telemWord4" << 65535.0 << 1;
-        QByteArray badKind = servo;
-        badKind[1] = 0x20;
-        QTest::newRow("live of unknown kind") << badKind << "" << 0.0 << 0;
-
-        const std::vector<int> subs(8, 120);
-        QTest::newRow("sub 120 is 0") << settingsFrame(0x55, subs) << "sub5" << 0.0 << 1;
-        QTest::newRow("sub 0 is -120") << settingsFrame(0x55, {0}) << "sub0" << -120.0 << 1;
-        QTest::newRow("0x99 tenths") << settingsFrame(0x99, {0x00, 0x25}) << "txRaw" << 37.0 << 1;
-        QTest::newRow("0x99 volts") << settingsFrame(0x99, {0x00, 0x25}) << "txAlarmVolt" << 3.7 << 1;
-        QTest::newRow("0x99 version")
-            << settingsFrame(0x99, {0, 0, 0, 2, 0x01, 0x2C}) << "txVersion" << 300.0 << 1;
-        QTest::newRow("0xAB rssi 0 is -100")
-            << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rssi" << -100.0 << 1;
-        QTest::newRow("0xAB rx tenths") << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rxRaw" << 40.0 << 1;
-        QTest::newRow("0xAB rx volts")
-            << settingsFrame(0xAB, {0, 0, 0, 0, 0, 40}) << "rxAlarmVolt" << 4.0 << 1;
-        QTest::newRow("0xAB ext volts")
-            << settingsFrame(0xAB, {0, 0, 0x00, 0x6E}) << "extAlarmVolt" << 11.0 << 1;
-        QTest::newRow("free byte 1 may be 0x18") << settingsFrame(0x44, {1}, 0x18) << "rev0" << 1.0 << 1;
-        QTest::newRow("byte 11 not 0xFE") << settingsFrame(0x55, subs, 0, 0x00) << "" << 0.0 << 0;
-        QTest::newRow("unknown type") << settingsFrame(0x50, subs) << "" << 0.0 << 1;
-        QTest::newRow("aux") << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}) << "aux1" << 3.0 << 1;
-        QTest::newRow("aux bytes 0,1,7 not examined")
-            << bytes({0x11, 0x22, 0xAA, 4, 3, 2, 1, 0x33}) << "aux0" << 4.0 << 1;
-        QTest::newRow("3 bytes") << bytes({0x01, 0x02, 0x03}) << "" << 0.0 << 0;
-        QTest::newRow("3 bytes frame start") << bytes({0xFE, 0x00, 0x55}) << "" << 0.0 << 0;
-        QTest::newRow("8 bytes no aux") << bytes({0xFE, 0x00, 0xAB, 1, 2, 3, 4, 0xFE}) << "" << 0.0 << 0;
-    }
-    void chunks()
-    {
-        QFETCH(QByteArray, chunk);
-        QFETCH(QString, field);
-        QFETCH(double, value);
-        QFETCH(int, frames);
-        Feed f;
-        f(chunk);
-        QCOMPARE(int(f.frames.size()), frames);
-        if (field.isEmpty()) {
-            Store untouched;
-            QVERIFY(f.st == untouched);
-            return;
-        }
-        const TxSettingsRecord &s = f.st.s;
-        const TxLiveDataRecord &d = f.st.d;
-        const QMap<QString, double> fields = {{"servo0", d.servo[0]},
-                                              {"servo7", d.servo[7]},
-                                              {"txVolt", d.txVolt},
-                                              {"rxRssi", d.rxRssi},
-                                              {"rxVolt", d.rxVolt},
-                                              {"extVolt", d.extVolt},
-                                              {"telemWord4", d.telemWord4},
-                                              {"txVersion", d.txVersion},
-                                              {"sub0", s.sub[0]},
-                                              {"sub5", s.sub[5]},
-                                              {"txRaw", s.txAlarmRaw},
-                                              {"txAlarmVolt", s.txAlarmVolt},
-                                              {"rssi", s.rssiAlarm},
-                                              {"rxRaw", s.rxAlarmRaw},
-                                              {"rxAlarmVolt", s.rxAlarmVolt},
-                                              {"extAlarmVolt", s.extAlarmVolt},
-                                              {"rev0", s.rev[0]},
-                                              {"aux0", s.aux[0]},
-                                              {"aux1", s.aux[1]}};
-        QVERIFY(fields.contains(field));
-        QCOMPARE(fields.value(field), value);
-    }
-
-    void kindsAndSequence()
-    {
-        Feed f;
-        f(bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}));
-        QCOMPARE(f.st.d.readFlag, 7);
-        f(buildServoFrame(startLiveData()));
-        QCOMPARE(f.st.d.readFlag, 7); // live frames leave it alone
-        QCOMPARE(int(f.frames.size()), 2);
-        QCOMPARE(int(f.frames[0].kind), int(FrameKind::Aux));
-        QCOMPARE(f.frames[0].seq, 7);
-        QCOMPARE(int(f.frames[1].kind), int(FrameKind::Servo));
-        QCOMPARE(f.frames[1].seq, 0);
-    }
-
-    // A frame split over two chunks decodes as if it came whole, unless a
-    // piece is itself a frame by the length rules (frame 17 cut after its 8th
-    // byte is an AUX frame and its rest is lost).
-    void splitFrames_data()
-    {
-        QTest::addColumn<QByteArray>("frame");
-        for (const Sample &smp : samples(11))
-            QTest::newRow(qPrintable(smp.name)) << smp.frame;
-    }
-    void splitFrames()
-    {
-        QFETCH(QByteArray, frame);
-        const Store whole = decodedAlone(frame);
-        QVERIFY(!(whole == Store()));
-        const auto isChunkFrame = [](const QByteArray &piece) {
-            return classifyFrame(piece, 0, Framing::Chunk) != FrameMatch::None;
-        };
-        for (int cut = 1; cut < frame.size(); ++cut) {
-            if (isChunkFrame(frame.left(cut)) || isChunkFrame(frame.mid(cut)))
-                continue;
+        for (quint32 seed = 1; seed <= 20; ++seed) {
+            const std::vector<Sample> all = samples(seed);
             Feed f;
-            f(frame.left(cut));
-            QVERIFY(f.frames.empty());
-            f(frame.mid(cut));
-            f(kNextStart); // a settings frame is judged once the next one begins
-            QVERIFY2(f.st == whole, qPrintable(QString("cut at %1").arg(cut)));
-            QCOMPARE(int(f.frames.size()), 1);
-            QCOMPARE(f.pending(), kNextStart);
-        }
-        // Split in three as well.
-        for (int a = 1; a + 1 < frame.size(); ++a) {
-            if (isChunkFrame(frame.left(a)) || isChunkFrame(frame.mid(a + 1)))
-                continue;
-            Feed f;
-            f(frame.left(a));
-            f(frame.mid(a, 1));
-            f(frame.mid(a + 1) + kNextStart);
-            QVERIFY2(f.st == whole, qPrintable(QString("cut at %1, %2").arg(a).arg(a + 1)));
-            QCOMPARE(int(f.frames.size()), 1);
-        }
-    }
-
-    // Several frames in one chunk, with or without bytes of no frame before
-    // them, all decode in order.
-    void joinedFrames_data()
-    {
-        QTest::addColumn<QList<int>>("order"); // indexes into samples()
-        QTest::addColumn<QByteArray>("junk");  // put before, between and after
-        const QByteArray none;
-        const QByteArray junk = bytes({0x01, 0x55, 0xAA, 0x00, 0x18});
-        // 0 servo, 1 telemetry, 2 aux, 3.. settings 0x44.., 18 = 0xAA, 20 = 0xAC
-        QTest::newRow("settings+aux") << QList<int>{3, 2} << none;
-        QTest::newRow("aux+settings") << QList<int>{2, 9} << none;
-        QTest::newRow("settings+settings") << QList<int>{3, 4} << none;
-        QTest::newRow("servo+settings+aux") << QList<int>{0, 8, 2} << none;
-        QTest::newRow("settingsAA+servo") << QList<int>{18, 0} << none;
-        QTest::newRow("telemetry+servo") << QList<int>{1, 0} << none;
-        QTest::newRow("three settings") << QList<int>{5, 19, 20} << none;
-        QTest::newRow("junk settings+aux") << QList<int>{3, 2} << junk;
-        QTest::newRow("junk servo+aux+settingsAA") << QList<int>{0, 2, 18} << junk;
-        QTest::newRow("junk three settings") << QList<int>{7, 13, 16} << junk;
-    }
-    void joinedFrames()
-    {
-        QFETCH(QList<int>, order);
-        QFETCH(QByteArray, junk);
-        const std::vector<Sample> all = samples(23);
-        Feed separate;
-        QByteArray chunk = junk;
-        for (int i : order) {
-            separate(all[size_t(i)].frame);
-            chunk += all[size_t(i)].frame;
-        }
-        chunk += kNextStart;
-        QCOMPARE(int(separate.frames.size()), order.size());
-        Feed joined;
-        joined(chunk);
-        QVERIFY(joined.st == separate.st);
-        QCOMPARE(int(joined.frames.size()), order.size());
-        for (size_t k = 0; k < joined.frames.size(); ++k) {
-            QCOMPARE(int(joined.frames[k].kind), int(separate.frames[k].kind));
-            QCOMPARE(joined.frames[k].seq, separate.frames[k].seq);
-        }
-        QCOMPARE(joined.pending(), kNextStart);
-    }
-
-    // A fragment left waiting never swallows a good frame that follows.
-    void stalePartial_data()
-    {
-        QTest::addColumn<QByteArray>("stale");
-        QTest::addColumn<int>("good"); // index into samples()
-        QTest::addColumn<int>("also"); // a second frame joined to the good one, or -1
-        QTest::newRow("FE 18 then settings") << bytes({0xFE, 0x18}) << 4 << -1;
-        QTest::newRow("FE then settings") << bytes({0xFE}) << 4 << -1;
-        QTest::newRow("half live then settings") << bytes({0xFE, 0x18, 5, 0xDC, 5, 0xDC, 1, 2}) << 10 << -1;
-        QTest::newRow("half live then live") << bytes({0xFE, 0x19, 5, 0xDC, 5, 0xDC, 1, 2, 3, 4}) << 0 << -1;
-        QTest::newRow("FE 18 then settings+servo") << bytes({0xFE, 0x18}) << 4 << 0;
-        QTest::newRow("half settings then aux") << bytes({0xFE, 0x00, 0x55, 1, 2}) << 2 << -1;
-        QTest::newRow("11 bytes then settings")
-            << bytes({0xFE, 0x00, 0x44, 1, 1, 1, 1, 1, 1, 1, 1}) << 5 << -1;
-        QTest::newRow("7 bytes aux-like then settings") << bytes({0xFE, 0x00, 0xAA, 1, 1, 1, 1}) << 6 << -1;
-        QTest::newRow("11 bytes then servo") << bytes({0xFE, 0x00, 0x44, 1, 1, 1, 1, 1, 1, 1, 1}) << 0 << -1;
-        QTest::newRow("half settings then settings+aux") << bytes({0xFE, 0x00, 0x66, 7}) << 8 << 2;
-    }
-    void stalePartial()
-    {
-        QFETCH(QByteArray, stale);
-        QFETCH(int, good);
-        QFETCH(int, also);
-        const std::vector<Sample> all = samples(5);
-        Feed f;
-        f(stale);
-        QVERIFY(f.frames.empty());
-        QCOMPARE(f.pending(), stale);
-        QByteArray chunk = all[size_t(good)].frame;
-        Feed want;
-        want(chunk);
-        if (also >= 0) {
-            chunk += all[size_t(also)].frame;
-            want(all[size_t(also)].frame);
-        }
-        f(chunk + kNextStart);
-        QVERIFY(f.st == want.st);
-        QCOMPARE(int(f.frames.size()), int(want.frames.size()));
-        QCOMPARE(f.pending(), kNextStart);
-    }
-
-    // Inside one chunk, a fragment right before the last frame gives way to it.
-    void fragmentInsideChunk_data()
-    {
-        QTest::addColumn<QByteArray>("fragment");
-        QTest::addColumn<int>("last");   // index into samples()
-        QTest::addColumn<bool>("first"); // the live frame before the fragment is taken
-        QTest::newRow("FE 18 before settings") << bytes({0xFE, 0x18}) << 4 << true;
-        QTest::newRow("FE 19 before aux") << bytes({0xFE, 0x19, 1}) << 2 << true;
-        // A live frame followed by bytes that start no frame is not trusted.
-        QTest::newRow("FE before settings") << bytes({0xFE}) << 20 << false;
-        QTest::newRow("settings head before settings") << bytes({0xFE, 0x00, 0x55, 3}) << 6 << false;
-    }
-    void fragmentInsideChunk()
-    {
-        QFETCH(QByteArray, fragment);
-        QFETCH(int, last);
-        QFETCH(bool, first);
-        const std::vector<Sample> all = samples(8);
-        Feed want;
-        if (first)
-            want(all[1].frame);
-        want(all[size_t(last)].frame);
-        Feed f;
-        f(all[1].frame + fragment + all[size_t(last)].frame + kNextStart);
-        QVERIFY(f.st == want.st);
-        QCOMPARE(f.frames.size(), want.frames.size());
-        QCOMPARE(f.pending(), kNextStart);
-    }
-
-    // An 8-byte chunk with 0xAA at byte 2 is the AUX frame at once, whatever
-    // bytes 0, 1 and 7 hold, and is never merged with what follows.
-    void auxChunkStandsAlone_data()
-    {
-        QTest::addColumn<QByteArray>("aux");
-        QTest::addColumn<QByteArray>("next");
-        QTest::addColumn<int>("frames"); // decoded by the two chunks together
-        const QByteArray servo = buildServoFrame(startLiveData());
-        // A live frame cut after its 4th byte, which is 0xFE (CH1 = 0x05FE).
-        const QByteArray cutLive = bytes({0xFE, 0x18, 0x05, 0xFE});
-        QTest::newRow("byte 7 zero, alone") << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0}) << QByteArray() << 1;
-        QTest::newRow("byte 7 zero, cut live frame")
-            << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0}) << cutLive << 1;
-        QTest::newRow("curve point at 7, rest of frame 17")
-            << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 50}) << bytes({7, 8, 9, 0xFE}) << 1;
-        QTest::newRow("bytes 0,1 free, live frame after")
-            << bytes({0x00, 0x19, 0xAA, 1, 3, 0, 2, 0x17}) << servo << 2;
-        QTest::newRow("end marker, live frame after")
-            << bytes({0xFE, 0x00, 0xAA, 1, 3, 0, 2, 0xFE}) << servo << 2;
-    }
-    void auxChunkStandsAlone()
-    {
-        QFETCH(QByteArray, aux);
-        QFETCH(QByteArray, next);
-        QFETCH(int, frames);
-        Feed f;
-        f(aux);
-        QCOMPARE(int(f.frames.size()), 1);
-        QCOMPARE(int(f.frames[0].kind), int(FrameKind::Aux));
-        QCOMPARE(f.st.s.aux[0], 1);
-        QCOMPARE(f.st.s.aux[1], 3);
-        QCOMPARE(f.st.s.aux[2], 0);
-        QCOMPARE(f.st.s.aux[3], 2);
-        QVERIFY(f.pending().isEmpty());
-        f(next);
-        QCOMPARE(int(f.frames.size()), frames);
-        for (int p = 0; p < 7; ++p)
-            QCOMPARE(f.st.s.thcure[p], -7777); // never frame 17
-    }
-
-    // An AUX frame that lost a source, joined with the next frame's 0xFE, is
-    // an 8-byte chunk with 0xAA at byte 2: taken at once, and taken back
-    // when the next chunk goes on with the frame that began at its last byte.
-    void auxChunkTakenBack_data()
-    {
-        QTest::addColumn<QByteArray>("next");
-        QTest::addColumn<bool>("back");
-        const QByteArray frame8 = bytes({0xFE, 0x00, 0xA1, 4, 10, 20, 30, 40, 50, 60, 0, 0xFE});
-        const QByteArray servo = buildServoFrame(startLiveData());
-        QTest::newRow("frame 8 began at its last byte") << frame8.mid(1) << true;
-        QTest::newRow("a live frame began there") << servo.mid(1) << true;
-        QTest::newRow("frame 8 in its head only") << frame8.mid(1, 3) << true;
-        QTest::newRow("frame 8 after it") << frame8 << false;
-        QTest::newRow("a live frame after it") << servo << false;
-    }
-    void auxChunkTakenBack()
-    {
-        QFETCH(QByteArray, next);
-        QFETCH(bool, back);
-        Feed f;
-        const Store before = f.st;
-        f(bytes({0x00, 0x00, 0xAA, 1, 0, 2, 0, 0xFE})); // sources 1, 3, 0, 2 with the 3 lost
-        QCOMPARE(f.st.s.aux[1], 0);
-        f(next);
-        QCOMPARE(f.st.s.aux[0], back ? before.s.aux[0] : 1);
-        QCOMPARE(f.st.s.aux[1], back ? before.s.aux[1] : 0);
-        QCOMPARE(bool(f.decoder.answerFrames() & (1u << kAuxSeq)), !back);
-    }
-
-    // Answers cut as adapters cut them (found by fuzzing; later findings are
-    // inputs of fuzz_answers, replayed by every run): frames 1..4 are in,
-    // then the chunks. Each frame in `must` decodes as sent, each in
-    // `may` as sent or not at all; no field takes any other value.
-    void answerPieces_data()
-    {
-        QTest::addColumn<QString>("chunks");
-        QTest::addColumn<QString>("must");
-        QTest::addColumn<QString>("may");
-        // Frame 6 lost a byte; its end marker and the AUX frame's free 0x18
-        // read as a live frame over frame 8, after which frame 9, one byte
-        // short, read from frame 8's end marker, looked like a frame 8.
-        // (Frame 9 lost its free byte 10: read up to the next frame's marker
-        // it carries its values.)
-        QTest::newRow("live start at frame 6's end marker")
-            << "fe0088|5e1f|2742461e2d|59fefe9900|d800|00f4e85566fe1816|aa|040401042d|fea2a1024a6459|145f|"
-               "1934fefea1a254|807a741d95|a4fe|fe|fea3017a7008|b301|f9a4fefea2a422|411a58|3a13125cfefe4a"
-            << ""
-            << "fe00885e1f2742461e2d59fe 1816aa040401042d fea2a1024a6459145f1934fe fea1a254807a741d95a4fefe "
-               "fefea3017a7008b301f9a4fe fea2a422411a583a13125cfe";
-        // Frame 6 with a live kind in its free byte and the AUX frame
-        // starting 0x18: joined, a live frame's length and kind.
-        QTest::newRow("frame 6 and the AUX frame as one live-length chunk")
-            << "fe00885e1f2742461e2d59fe|fe189900770003b3c166a4fe18ddaa0104030168|feaaa1045c295916491355fe|"
-               "fe75a2012a75a66858a900fe"
-            << "fe00885e1f2742461e2d59fe fe189900770003b3c166a4fe 18ddaa0104030168"
-            << "feaaa1045c295916491355fe fe75a2012a75a66858a900fe";
-    }
-    void answerPieces()
-    {
-        QFETCH(QString, chunks);
-        QFETCH(QString, must);
-        QFETCH(QString, may);
-        Feed f;
-        const TxSettingsRecord sent = randomInRangeSettings(*QRandomGenerator::global());
-        for (int seq = 1; seq <= 4; ++seq)
-            f(buildSettingsFrame(settingsFrameLayouts()[size_t(seq - 1)], sent, f.st.d));
-        const auto ints = [](TxSettingsRecord r) {
-            std::vector<int> v;
-            forEachSettingsInt(r, [&v](int &x) { v.push_back(x); });
-            return v;
-        };
-        const std::vector<int> b = ints(f.st.s);
-        for (const QString &c : chunks.split('|'))
-            f(QByteArray::fromHex(c.toLatin1()));
-        const std::vector<int> n = ints(f.st.s);
-        std::vector<bool> carried(b.size(), false);
-        for (const QString &hex : (must + " " + may).split(' ', Qt::SkipEmptyParts)) {
-            const QByteArray frame = QByteArray::fromHex(hex.toLatin1());
-            Store alone; // the frame read by its own bytes
-            decodeFields(frame.size() == kAuxFrameLength ? auxFrameLayout()
-                                                         : *settingsFrameLayout(quint8(frame.at(2))),
-                         frame, alone.s, alone.d);
-            const std::vector<int> a = ints(alone.s);
-            for (size_t k = 0; k < a.size(); ++k) {
-                if (a[k] == -7777)
+            f.decoder.clear();
+            Store want;
+            for (const Sample &smp : all) {
+                if (smp.name != "servo" && smp.name != "telemetry")
                     continue;
-                QVERIFY2(n[k] == a[k] || (!must.contains(hex) && n[k] == b[k]),
-                         qPrintable(QString("field %1").arg(k)));
-                carried[k] = true;
+                f(smp.frame);
+                f.quiet();
+                referenceDecode(smp.frame, want.s, want.d);
+                QVERIFY2(f.st == want, qPrintable(smp.name));
             }
+            f.decoder.openAnswer();
+            const Store before = f.st;
+            for (const QByteArray &frame : answerOf(all)) {
+                QVERIFY(f.st == before);
+                f(frame);
+                f.quiet();
+            }
+            for (const QByteArray &frame : answerOf(all))
+                referenceDecode(frame, want.s, want.d);
+            QVERIFY(f.st == want);
+            QCOMPARE(f.decoder.setsTaken(), quint64(1));
+            QVERIFY(!f.decoder.answerOpen());
         }
-        for (size_t k = 0; k < b.size(); ++k)
-            QVERIFY2(carried[k] || n[k] == b[k], qPrintable(QString("field %1").arg(k)));
     }
 
-    // Any frame the transmitter may send, as a chunk of its own, decodes
-    // exactly as the length rules say: every byte random except the ones the
-    // rules name (so free bytes may hold 0xFE, 0x18, 0xAA...).
-    void oneFramePerChunkMatchesReference_data()
+    // The property: an answer of whole frames, cut and joined anyhow (pieces
+    // of 1..64 bytes), with live frames between its frames whose servo low
+    // bytes lean to 0xFE and the frame types, and random or fixed free
+    // bytes, is taken whole and exactly; before that no setting changes.
+    // TX_PROPERTY_SEEDS sets the number of seeds (bench/ runs 100,000).
+    void wholeAnswersCutAnyhow()
     {
-        QTest::addColumn<quint32>("seed");
-        for (quint32 seed : {1u, 2u, 3u, 4u})
-            QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+        const int seeds = qEnvironmentVariableIsSet("TX_PROPERTY_SEEDS")
+                              ? qEnvironmentVariableIntValue("TX_PROPERTY_SEEDS")
+                              : 1000;
+        int failures = 0;
+        for (int seed = 1; seed <= seeds; ++seed) {
+            QRandomGenerator g{quint32(seed)};
+            const TxSettingsRecord model = randomInRangeSettings(g);
+            TxLiveDataRecord md = startLiveData();
+            md.txVersion = int(g.bounded(65536));
+            const bool randomFree = seed % 2;
+            QByteArray stream;
+            for (int k = int(g.bounded(4)); k > 0; --k)
+                stream += biasedLive(g);
+            const int askAt = stream.size();
+            TxSettingsRecord want = startSettings();
+            TxLiveDataRecord wantD = startLiveData();
+            for (QByteArray frame : answerFrames(model, md)) {
+                referenceDecode(frame, want, wantD);
+                if (randomFree)
+                    frame = withRandomFreeBytes(frame, g);
+                stream += frame;
+                for (int k = int(g.bounded(3)); k > 0; --k)
+                    stream += biasedLive(g);
+            }
+            stream += biasedLive(g) + biasedLive(g);
+            validateSettings(want);
+
+            TxSettingsRecord s = startSettings();
+            TxLiveDataRecord d = startLiveData();
+            FrameDecoder decoder;
+            const int maxCut = 1 + int(g.bounded(64));
+            bool mixed = false;
+            for (int at = 0; at < stream.size();) {
+                if (at == askAt)
+                    decoder.openAnswer();
+                int len = 1 + int(g.bounded(quint32(maxCut)));
+                if (at < askAt)
+                    len = std::min(len, askAt - at);
+                decoder.feed(stream.mid(at, len), s, d);
+                validateSettings(s);
+                at += len;
+                mixed = mixed || !(s == startSettings() || s == want);
+            }
+            decoder.quiet(s, d);
+            const bool ok = !mixed && s == want && d.txVersion == md.txVersion && decoder.setsTaken() == 1;
+            if (!ok && failures++ < 5)
+                qWarning("seed %d: answer not taken exactly (mixed %d, sets %d)", seed, int(mixed),
+                         int(decoder.setsTaken()));
+        }
+        QCOMPARE(failures, 0);
     }
-    void oneFramePerChunkMatchesReference()
+
+    // The AUX frame and the head of a live frame whose CH1 is 1534 (bytes
+    // 05 FE) in one 12-byte chunk: 0xFE at both ends and 0xAA at byte 2, the
+    // shape of frame 17. It is the AUX frame, and the answer is taken whole.
+    void auxAndLiveHeadInOneChunk()
     {
-        QFETCH(quint32, seed);
-        QRandomGenerator g(seed);
-        const auto &layouts = settingsFrameLayouts();
-        const QByteArray live = buildServoFrame(startLiveData());
+        const std::vector<Sample> all = samples(7);
+        const std::vector<QByteArray> answer = answerOf(all);
+        TxLiveDataRecord ld = startLiveData();
+        for (int &v : ld.servo)
+            v = 1534;
+        const QByteArray live = buildServoFrame(ld);
         Feed f;
-        Store ref;
-        for (int n = 0; n < 3000; ++n) {
-            const int kind = int(g.bounded(4));
-            QByteArray c(kind == 0 ? 20 : kind == 3 ? 8 : 12, '\0');
-            for (char &b : c)
-                b = char(g.bounded(256));
-            if (kind == 0) {
-                c[0] = char(0xFE);
-                c[1] = char(g.bounded(2) ? 0x18 : 0x19);
-            } else if (kind == 3) {
-                c[2] = char(0xAA);
-            } else {
-                c[0] = c[11] = char(0xFE);
-                if (kind == 1) // mostly known types, now and then any byte
-                    c[2] = char(layouts[g.bounded(int(layouts.size()))].type);
-            }
-            f.decoder.openAnswer(); // each one the first of an answer
-            // Ending in 0xFE 0xFE, it may be a frame one byte short and the
-            // next one's start (so may one starting 0xFE 0xFE, read from the
-            // end marker before it); an AUX frame starting 0xFE 0x18 or
-            // 0x19, or with a source past 5, may be a piece of a live frame, and so may a settings
-            // chunk of a type we do not know starting like one. Such chunks are judged once the
-            // next frame is in, and an AUX frame not starting 0xFE is then taken only where the answer
-            // expects it (not as its first frame).
-            const bool oneShort =
-                (kind == 1 || kind == 2) &&
-                (c.endsWith(bytes({0xFE, 0xFE})) || quint8(c[1]) == 0xFE ||
-                 (!settingsFrameLayout(quint8(c[2])) && (quint8(c[1]) == 0x18 || quint8(c[1]) == 0x19)));
-            const bool auxStream =
-                kind == 3 &&
-                (c.startsWith(bytes({0xFE, 0x18})) || c.startsWith(bytes({0xFE, 0x19})) ||
-                 std::any_of(c.begin() + 3, c.begin() + 7, [](char v) { return quint8(v) > 5; }));
-            if (auxStream && quint8(c[0]) != 0xFE) {
-                const TxSettingsRecord was = f.st.s;
-                f(c);
-                f(live);
-                QVERIFY2(f.st.s == was, qPrintable(QString(c.toHex(' '))));
-                ref = f.st;
-                continue;
-            }
-            f(c);
-            QVERIFY(referenceDecode(c, ref.s, ref.d));
-            if (oneShort || auxStream) {
-                f(live);
-                QVERIFY(referenceDecode(live, ref.s, ref.d));
-            }
-            QVERIFY2(f.st == ref, qPrintable(QString("chunk %1: %2").arg(n).arg(QString(c.toHex(' ')))));
-            QVERIFY(f.pending().isEmpty());
-        }
+        f.decoder.clear();
+        f.decoder.openAnswer();
+        for (int seq = 1; seq <= 6; ++seq)
+            f(answer[size_t(seq - 1)]);
+        const QByteArray chunk = answer[6] + live.left(4);
+        QCOMPARE(chunk.size(), 12);
+        QCOMPARE(quint8(chunk[11]), quint8(0xFE));
+        f(chunk);
+        f(live.mid(4));
+        for (int seq = 8; seq <= 19; ++seq)
+            f(answer[size_t(seq - 1)]);
+        f(live);
+        Store want;
+        for (const QByteArray &frame : answer)
+            referenceDecode(frame, want.s, want.d);
+        QCOMPARE(f.decoder.setsTaken(), quint64(1));
+        QVERIFY(f.st.s == want.s);
+        QCOMPARE(f.st.d.servo[0], 1534);
     }
 
-    // A transmitter behind an adapter: live frames with tricky bytes, garbage
-    // between answers, answers whose free bytes hold anything, with live
-    // frames between their frames and now and then a lost byte, all cut at
-    // random. Afterwards every setting holds what a frame that arrived whole
-    // within an answer carried, and nothing else; the first live frame after
-    // garbage is shown.
+    // Answers that lack frames or lost a byte: a frame of a damaged answer
+    // counts only when another answer carries the same values, and the set
+    // is taken only when every frame is settled; never a set of two models.
+    void damagedAnswers_data()
+    {
+        QTest::addColumn<QList<Damage>>("answers");
+        QTest::addColumn<int>("taken"); // the model taken (-1: none)
+        QTest::addColumn<quint32>("missing"); // frames that stay unsettled
+        const QList<int> frames8to16 = {8, 9, 10, 11, 12, 13, 14, 15, 16};
+        quint32 bits8to16 = 0;
+        for (int seq : frames8to16)
+            bits8to16 |= 1u << seq;
+        QTest::newRow("lacks 8..16, then whole") << QList<Damage>{{0, frames8to16, {}}, {0, {}, {}}} << 0 << 0u;
+        QTest::newRow("lacks 8..16 three times")
+            << QList<Damage>{{0, frames8to16, {}}, {0, frames8to16, {}}, {0, frames8to16, {}}} << -1
+            << bits8to16;
+        QTest::newRow("three damaged answers of one model, each frame in two")
+            << QList<Damage>{{0, {3}, {}}, {0, {12}, {}}, {0, {}, {17}}} << 0 << 0u;
+        QTest::newRow("two damaged answers of two models")
+            << QList<Damage>{{0, {3}, {}}, {1, {12}, {}}} << -1 << (1u << 3 | 1u << 12);
+        QTest::newRow("a byte lost in frame 5, then whole") << QList<Damage>{{0, {}, {5}}, {0, {}, {}}} << 0 << 0u;
+        QTest::newRow("the model changes, each lacks a frame, the third whole")
+            << QList<Damage>{{0, {3}, {}}, {1, {5}, {}}, {1, {}, {}}} << 1 << 0u;
+        QTest::newRow("the AUX frame lost a byte twice")
+            << QList<Damage>{{0, {}, {7}}, {0, {}, {7}}} << -1 << (1u << 7);
+    }
+    void damagedAnswers()
+    {
+        QFETCH(QList<Damage>, answers);
+        QFETCH(int, taken);
+        QFETCH(quint32, missing);
+        const std::vector<Sample> models[2] = {samples(11), samples(12)};
+        const QByteArray live = samples(13)[0].frame;
+        Feed f;
+        f.decoder.clear();
+        f.decoder.startRead();
+        const Store before = f.st;
+        for (const Damage &a : answers) {
+            f.decoder.openAnswer();
+            f(live);
+            const std::vector<QByteArray> frames = answerOf(models[a.model]);
+            for (int seq = 1; seq <= kSettingsFrameCount; ++seq) {
+                QByteArray frame = frames[size_t(seq - 1)];
+                if (a.lacks.contains(seq))
+                    continue;
+                if (a.lostByte.contains(seq))
+                    frame.remove(4, 1);
+                f(frame + live);
+            }
+            f.decoder.endAnswer(f.st.s, f.st.d);
+        }
+        if (taken < 0) {
+            QVERIFY(f.st.s == before.s);
+            QCOMPARE(f.decoder.setsTaken(), quint64(0));
+        } else {
+            Store want;
+            for (const QByteArray &frame : answerOf(models[taken]))
+                referenceDecode(frame, want.s, want.d);
+            QVERIFY(f.st.s == want.s);
+            QCOMPARE(f.decoder.setsTaken(), quint64(1));
+        }
+        // The frames named are among those not settled (after a set was
+        // taken, none is left over for the next READ).
+        const quint32 open = kAllAnswerFrames & ~f.decoder.settledFrames();
+        QCOMPARE(open & missing, missing);
+    }
+
+    // Answers amid live frames and garbage, some of them losing bytes, cut
+    // in pieces: each ends with what its whole frames carried or, where a
+    // byte was lost, with the settings from before; never a shifted value;
+    // the first live frame after garbage is shown.
     void anySplitOrJoinEndsTheSame_data()
     {
         QTest::addColumn<quint32>("seed");
@@ -811,93 +610,44 @@ private slots:
         }
     }
 
-    // Byte patterns that once became settings: live frames whose servo bytes
-    // spell a settings frame's head, cut as an adapter cuts them; a 12-byte
-    // chunk whose end marker is missing. None changes a setting, with or
-    // without an answer due, and the live values stay in step.
-    void patternsChangeNoSetting_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("chunks");
-        QTest::addColumn<int>("askAt"); // "RR" goes out before this chunk (-1: never)
-        TxLiveDataRecord d = startLiveData();
-        for (int i = 0; i < 8; ++i)
-            d.servo[i] = 1500;
-        d.servo[3] = 1534; // 05 FE
-        d.servo[4] = 1382; // 05 66: FE 05 66 is the head of the end-point frame
-        const QByteArray live = buildServoFrame(d);
-        const QList<QByteArray> cut = {live.left(9), live.mid(9) + live + live.left(9), live.mid(9) + live};
-        QTest::newRow("servo bytes FE 05 66, cut") << cut << -1;
-        QTest::newRow("servo bytes FE 05 66, cut, answer due") << cut << 0;
-        const QList<QByteArray> noEnd = {bytes({0xFE, 0x00, 0xAA, 4, 4, 4, 4, 0xFE, 0, 0, 0, 0}), live};
-        QTest::newRow("12 bytes, no end marker") << noEnd << -1;
-        QTest::newRow("12 bytes, no end marker, answer due") << noEnd << 0;
-        // Received before "RR" went out, kept as the head of a live frame.
-        const QByteArray auxHead = bytes({0xFE, 0x18, 0xFE, 0x00, 0xAA, 1, 2, 3, 4, 0}) + live.left(2);
-        QTest::newRow("AUX frame begun before the answer")
-            << QList<QByteArray>{auxHead, live.mid(2), live} << 1;
-        d.telemWord4 = 0xAA; // telemetry bytes 7..14 have 0xAA at their byte 2
-        const QByteArray tele = buildTelemetryFrame(d);
-        QTest::newRow("8 bytes of a telemetry frame, answer due")
-            << QList<QByteArray>{tele.left(7), tele.mid(7, 8), tele.mid(15) + live} << 0;
-    }
-    void patternsChangeNoSetting()
-    {
-        QFETCH(QList<QByteArray>, chunks);
-        QFETCH(int, askAt);
-        Feed f;
-        f.decoder.clear();
-        for (int k = 0; k < chunks.size(); ++k) {
-            if (k == askAt)
-                f.decoder.openAnswer();
-            f(chunks[k]);
-        }
-        Store untouched;
-        QVERIFY(f.st.s == untouched.s);
-        QCOMPARE(f.st.d.servo[3], 1534); // the last live frame shows
-    }
-
-    // Whatever arrives, little is kept, and a good frame after it still decodes.
-    void randomInput()
+    // Outside an answer no byte changes a setting, and little is kept;
+    // after garbage the first whole live frame is shown, in a stream as
+    // after a quiet line.
+    void outsideAnswers()
     {
         QRandomGenerator g(4242);
-        const std::vector<Sample> all = samples(99);
         const char alphabet[] = {char(0xFE), char(0x18), char(0x19), char(0xAA),
                                  char(0x44), char(0x00), char(0x55), char(0xAB)};
         Feed f;
+        f.decoder.clear();
+        const Store untouched;
         for (int round = 0; round < 3000; ++round) {
             QByteArray chunk;
-            const int n = int(g.bounded(40));
-            for (int i = 0; i < n; ++i)
+            for (int i = int(g.bounded(40)); i > 0; --i)
                 chunk += g.bounded(2) ? alphabet[g.bounded(int(sizeof alphabet))] : char(g.bounded(256));
             f(chunk);
-            QVERIFY(f.pending().size() < kLiveFrameLength + kSettingsFrameLength);
-            // Only the AUX frame, while an answer waits for it, starts with any byte.
-            QVERIFY(f.pending().isEmpty() || quint8(f.pending()[0]) == 0xFE || f.decoder.answerOpen());
-
-            if (round % 10 == 0) {
-                const Sample &smp = all[g.bounded(quint32(all.size()))];
-                f.frames.clear();
-                f.decoder.openAnswer(); // asked again, as a user would
-                f(smp.frame);
-                f(kNextStart); // judged once the next frame begins, where garbage came before
-                QVERIFY2(!f.frames.empty(), qPrintable(smp.name));
-                const Store alone = decodedAlone(smp.frame);
-                // The good frame's fields hold its values.
-                Store check = f.st;
-                const SettingsFrameLayout *l = nullptr;
-                if (smp.name == "servo")
-                    l = &servoFrameLayout();
-                else if (smp.name == "telemetry")
-                    l = &telemetryFrameLayout();
-                else if (smp.name == "aux")
-                    l = &auxFrameLayout();
-                else
-                    l = settingsFrameLayout(quint8(smp.frame[2]));
-                for (const FrameField &fld : l->fields) {
-                    Store probe = alone;
-                    QCOMPARE(fld.ref(check.s, check.d), fld.ref(probe.s, probe.d));
-                }
+            QVERIFY(f.pending().size() < kMaxWaitingBytes);
+            QVERIFY(f.st.s == untouched.s);
+            if (round % 10 != 0)
+                continue;
+            const QByteArray live = biasedLive(g);
+            const bool stream = round % 20 == 0;
+            f.frames.clear();
+            if (stream) {
+                f(live + biasedLive(g) + biasedLive(g));
+            } else {
+                f.quiet();
+                f(live);
+                f.quiet();
             }
+            TxSettingsRecord rs = startSettings();
+            TxLiveDataRecord rd = startLiveData();
+            referenceDecode(live, rs, rd);
+            QVERIFY2(!f.frames.empty(), qPrintable(f.pending().toHex(' ') + " / " + live.toHex(' ')));
+            if (!stream)
+                QVERIFY2(std::equal(rd.servo, rd.servo + 8, f.st.d.servo) ||
+                             f.frames.back().kind == FrameKind::Telemetry,
+                         qPrintable(live.toHex(' ')));
         }
     }
 };

@@ -10,7 +10,7 @@
 
 #include "../support/reference_decoder.h"
 #include "fuzz_invariants.h"
-#include "link/frames.h"
+#include "link/decoder.h"
 #include "model/bindings.h"
 #include "model/validation.h"
 

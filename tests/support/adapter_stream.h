@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "link/frames.h"
+#include "link/decoder.h"
 #include "model/txsettings.h"
 #include "reference_decoder.h"
 
