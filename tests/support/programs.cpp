@@ -45,6 +45,8 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
     bool interrupted = false;
     while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (options.whileRunning)
+            options.whileRunning(p.processId());
         if (pty) {
             const QByteArray got = pty->read(2);
             if (!got.isEmpty() && wire) {
