@@ -145,12 +145,15 @@ CliCommand historyCommand()
             "history [--json]",
             "List the settings kept before and after every read and write",
             "history [--json]",
-            "Lists the settings txctl kept, newest first: @1, @2, ... with the time, what happened (read, "
-            "before write, written, before reset, reset), the port, and how many settings differ from the "
-            "entry before. Every @N is a SOURCE of its own: txctl diff @2 @1 shows what the last write "
-            "changed, txctl write PORT @2 puts the settings from before it back. The entries are settings "
-            "files in $XDG_DATA_HOME/txconfig/history (~/.local/share/txconfig/history); at most 1000 are "
-            "kept, the oldest go first.",
+            "Lists the settings txctl kept, newest first in the order they were kept (never by the clock, "
+            "which may have been wrong): @1, @2, ... with the entry's number @@N, the time, what happened "
+            "(read, before write, written, before reset, reset), the port, and how many settings differ "
+            "from the entry before on the same port. Every @N and @@N is a SOURCE of its own: txctl diff "
+            "@2 @1 shows what the last write changed, txctl write PORT @2 puts the settings from before it "
+            "back. @N moves down with every new entry; @@N stays the entry numbered N until it is dropped. "
+            "Entries kept before entries were numbered show \"-\" and count as the oldest. The entries are "
+            "settings files in $XDG_DATA_HOME/txconfig/history (~/.local/share/txconfig/history); at most "
+            "1000 are kept, the oldest go first.",
             {},
             {{"json", "Print a JSON array instead, one object per entry."}},
             runHistory};
