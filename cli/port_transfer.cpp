@@ -77,10 +77,12 @@ WriteOutcome keepBackup(PortLink &link, bool quiet, const Backup &backup)
     const bool read = readWithProgress(link, backup.timeoutMs, quiet, &error);
     const bool kept =
         read && addHistoryEntry(backup.event, link.path(), settingsFileBytes(link.settings), &error);
-    if (kept && interruptRequested())
-        return stopInterrupted(link, "nothing sent; the settings so far are kept in the history");
-    if (interruptRequested())
-        return stopInterrupted(link, "nothing sent");
+    if (interruptRequested()) {
+        if (read && !kept)
+            std::fprintf(stderr, "txctl: %s\n", qPrintable(error));
+        return stopInterrupted(link, kept ? "nothing sent; the settings so far are kept in the history"
+                                          : "nothing sent");
+    }
     if (!read) {
         link.close();
         return stopFailed(QString("reading the settings to keep before the %1: %2; %3")

@@ -45,7 +45,7 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
     bool interrupted = false;
     while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (options.whileRunning)
+        if (options.whileRunning && p.processId() > 0)
             options.whileRunning(p.processId());
         if (pty) {
             const QByteArray got = pty->read(2);
