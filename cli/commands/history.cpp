@@ -124,7 +124,7 @@ int runHistory(const CommandLine &line)
                       {"event", e.event}, {"port", e.port},
                       {"file", e.path},   {"settings_file", all[i].loaded}};
         if (e.number > 0)
-            o.insert("stable", numberText(e));
+            o.insert("number", e.number); // @@N
         if (differ >= 0) {
             o.insert("differences_from_previous", differ);
             o.insert("previous", QString("@%1").arg(all[i].previous + 1));
