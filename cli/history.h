@@ -25,11 +25,11 @@
 enum class HistoryEvent { Read, BeforeWrite, Written, BeforeReset, Reset };
 
 struct HistoryEntry {
-    QString path;   // the file
-    qint64 number;  // its stable number (@@N), 0 for an entry from before numbering
-    QDateTime time; // UTC, as the clock said when it was written
-    QString event;  // "before write"
-    QString port;   // "ttyUSB0"
+    QString path;      // the file
+    qint64 number = 0; // its stable number (@@N), 0 for an entry from before numbering
+    QDateTime time;    // UTC, as the clock said when it was written
+    QString event;     // "before write"
+    QString port;      // "ttyUSB0"
 };
 
 // The history folder (not created).
