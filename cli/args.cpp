@@ -5,7 +5,8 @@
 
 const char *const kPortArgumentHelp = "The port: a device path or a name such as ttyUSB0.";
 const char *const kSourceArgumentHelp =
-    "A settings file, a JSON document made by export, a port, or @N (the Nth newest entry of txctl history).";
+    "A settings file, a JSON document made by export, a port, @N (the Nth newest entry of txctl history) or "
+    "@@N (the entry numbered N, which later entries do not move).";
 
 QCommandLineOption timeoutOption()
 {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/commands.h"
 #include "cli/interrupts.h"
 #include "cli/output.h"
 #include "file/settingsfile.h"
@@ -52,11 +53,49 @@ QString interruptedWriteNote(int sent, int total)
         .arg(total);
 }
 
-// The settings as the history keeps them: the file the window's SAVE writes.
-QByteArray historyBytes(const TxSettingsRecord &s)
+// Stops after an interrupt: interrupted() with `what` said.
+WriteOutcome stopInterrupted(PortLink &link, const QString &what)
 {
-    TxSettingsRecord copy = s;
-    return settingsFileBytes(buildSettingsLines(copy));
+    interrupted(link, what);
+    return WriteOutcome::Interrupted;
+}
+
+WriteOutcome stopFailed(const QString &message)
+{
+    failWith(message);
+    return WriteOutcome::Failed;
+}
+
+// Reads the settings the transmitter holds into the history before a write.
+// A read that came in whole is kept even when a signal came meanwhile, so
+// that whatever follows, the settings so far are in the history.
+WriteOutcome keepBackup(PortLink &link, bool quiet, const Backup &backup)
+{
+    const QString without =
+        QString("nothing sent (txctl %1 --no-backup goes on without this backup)").arg(backup.command);
+    QString error;
+    const bool read = readWithProgress(link, backup.timeoutMs, quiet, &error);
+    const bool kept =
+        read && addHistoryEntry(backup.event, link.path(), settingsFileBytes(link.settings), &error);
+    if (interruptRequested()) {
+        if (read && !kept)
+            std::fprintf(stderr, "txctl: %s\n", qPrintable(error));
+        return stopInterrupted(link, kept ? "nothing sent; the settings so far are kept in the history"
+                                          : "nothing sent");
+    }
+    if (!read) {
+        link.close();
+        return stopFailed(QString("reading the settings to keep before the %1: %2; %3")
+                              .arg(backup.command, error, without));
+    }
+    if (!kept) {
+        link.close();
+        return stopFailed(QString("%1; %2").arg(error, without));
+    }
+    for (const QString &line : lineCarryProblems(link.settings, "the transmitter", "kept"))
+        progress(quiet, "history: " + line);
+    progress(quiet, "the settings so far are kept in the history (txctl history)");
+    return WriteOutcome::Written;
 }
 
 } // namespace
@@ -108,63 +147,74 @@ QCommandLineOption noBackupOption()
 void keepInHistory(HistoryEvent event, const QString &port, const TxSettingsRecord &s)
 {
     QString error;
-    if (!addHistoryEntry(event, port, historyBytes(s), &error))
+    if (!addHistoryEntry(event, port, settingsFileBytes(s), &error))
         std::fprintf(stderr, "txctl: %s\n", qPrintable(error));
 }
 
-int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet, const Backup &backup)
+int exitStatusOf(WriteOutcome outcome)
+{
+    switch (outcome) {
+    case WriteOutcome::Written:
+        return kExitOk;
+    case WriteOutcome::Failed:
+        return kExitError;
+    case WriteOutcome::Interrupted:
+        return interruptExitStatus();
+    }
+    return kExitError;
+}
+
+WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet,
+                          const Backup &backup)
 {
     installInterruptHandler();
     QString error;
     if (!link.open(port, &error))
-        return failWith(error);
+        return stopFailed(error);
     QElapsedTimer clock;
     clock.start();
     const bool heard = waitUntil(
         [&] { return link.deviceLost() || (link.chunksReceived() > 0 && clock.elapsed() >= kButtonLockMs); },
         clock, kHeardWithinMs);
     if (interruptRequested())
-        return interrupted(link, "nothing sent");
+        return stopInterrupted(link, "nothing sent");
     if (link.deviceLost())
-        return failWith(QString("%1: the device went away; nothing sent").arg(link.path()));
+        return stopFailed(QString("%1: the device went away; nothing sent").arg(link.path()));
     if (!heard) {
         link.close();
-        return failWith(QString("%1: no answer from the transmitter within %2 s (is it switched on?); "
-                                "nothing sent")
-                            .arg(link.path())
-                            .arg(kHeardWithinMs / 1000));
+        return stopFailed(QString("%1: no answer from the transmitter within %2 s (is it switched on?); "
+                                  "nothing sent")
+                              .arg(link.path())
+                              .arg(kHeardWithinMs / 1000));
     }
     if (backup.wanted) {
-        const QString without =
-            QString("nothing sent (txctl %1 --no-backup goes on without this backup)").arg(backup.command);
-        const bool read = readWithProgress(link, backup.timeoutMs, quiet, &error);
-        if (interruptRequested())
-            return interrupted(link, "nothing sent");
-        if (!read) {
-            link.close();
-            return failWith(QString("reading the settings to keep before the %1: %2; %3")
-                                .arg(backup.command, error, without));
-        }
-        if (!addHistoryEntry(backup.event, link.path(), historyBytes(link.settings), &error)) {
-            link.close();
-            return failWith(QString("%1; %2").arg(error, without));
-        }
-        for (const QString &line : lineCarryProblems(link.settings, "the transmitter", "kept"))
-            progress(quiet, "history: " + line);
-        progress(quiet, "the settings so far are kept in the history (txctl history)");
+        const WriteOutcome kept = keepBackup(link, quiet, backup);
+        if (kept != WriteOutcome::Written)
+            return kept;
         waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
-    // The transmitter must not be left with half a write: a signal waits
-    // until the write and the report on it are done.
+    // Before the first line a signal cancels: nothing has changed yet.
+    if (interruptRequested())
+        return stopInterrupted(link, backup.wanted
+                                         ? "nothing sent; the settings so far are kept in the history"
+                                         : "nothing sent");
+    // From the first line on, the transmitter must not be left with half a
+    // write: a signal waits until the write, its history entry and the
+    // report on it are done.
     InterruptHold hold;
     const int sent = sendWrite(link, s, quiet);
     const int total = int(writeSequence(SettingsLines{}).size());
+    const bool whole = sent == total && !link.deviceLost();
+    // Every write that went out whole is in the history, interrupted or not:
+    // `write PORT @2` must find what it replaced one entry down.
+    if (whole)
+        keepInHistory(backup.after, link.path(), s);
     if (interruptRequested())
-        return interrupted(link, interruptedWriteNote(sent, total));
-    if (link.deviceLost())
-        return failWith(
+        return stopInterrupted(link, interruptedWriteNote(sent, total));
+    if (!whole)
+        return stopFailed(
             QString("%1: the device went away after %2 of %3 steps").arg(link.path()).arg(sent).arg(total));
-    return -1;
+    return WriteOutcome::Written;
 }
 
 QStringList lineCarryProblems(const TxSettingsRecord &s, const QString &holder, const QString &then)

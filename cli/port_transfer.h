@@ -28,10 +28,12 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error);
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
                   QString *error);
 
-// What write and reset keep of the settings they replace.
+// What write and reset keep in the history: the settings they replace
+// (unless told not to) and what they sent.
 struct Backup {
     bool wanted = true;
     HistoryEvent event = HistoryEvent::BeforeWrite;
+    HistoryEvent after = HistoryEvent::Written;
     int timeoutMs = kDefaultTimeoutS * 1000;
     const char *command = "write";
 };
@@ -39,14 +41,27 @@ struct Backup {
 // The --no-backup option of write and reset.
 QCommandLineOption noBackupOption();
 
+// What openAndWrite came to.
+enum class WriteOutcome {
+    Written,     // every step went out and is in the history; the link is still open
+    Failed,      // refused or failed, the reason told: exit with kExitError
+    Interrupted, // a signal ended it, told: exit with interruptExitStatus()
+};
+
+// The exit status that ends a command after `outcome` (kExitOk after Written).
+int exitStatusOf(WriteOutcome outcome);
+
 // Opens `port` and sends the write sequence for `s` after the window's button
 // lock, as its WRITE and RESET do, once the transmitter has been heard: it
 // streams live frames whenever its port is open, so silence means nobody is
 // there (switched off, the wrong port) and nothing is sent. Unless told not
 // to, it first reads the settings the transmitter holds into the history;
-// when that fails, nothing is sent. Returns -1 when every step went out (the
-// link still open), otherwise the exit status with the reason reported.
-int openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet, const Backup &backup);
+// when that fails, nothing is sent. A signal before the first line cancels
+// (nothing sent, the backup kept); after it, the write is finished first. A
+// write that went out whole is kept in the history as `backup.after`,
+// interrupted or not.
+WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord &s, bool quiet,
+                          const Backup &backup);
 
 // Adds an entry to the history; a failure is told but changes no outcome.
 void keepInHistory(HistoryEvent event, const QString &port, const TxSettingsRecord &s);

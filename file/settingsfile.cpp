@@ -38,6 +38,12 @@ QByteArray settingsFileBytes(const SettingsLines &lines)
     return lines.s + lines.g + lines.h;
 }
 
+QByteArray settingsFileBytes(const TxSettingsRecord &s)
+{
+    TxSettingsRecord copy = s;
+    return settingsFileBytes(buildSettingsLines(copy));
+}
+
 bool writeAndCommit(QSaveFile &file, const QByteArray &bytes, QString *error)
 {
     const bool written = file.write(bytes) == bytes.size() && file.flush();

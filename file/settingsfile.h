@@ -24,6 +24,9 @@ constexpr qint64 kSettingsReadLimit = 64 * 1024;
 // or after them.
 QByteArray settingsFileBytes(const QString &s, const QString &g, const QString &h);
 QByteArray settingsFileBytes(const SettingsLines &lines);
+// The file SAVE writes for the settings `s`: the lines are built from a copy,
+// so the raw alarm tenths follow the volts as they do on the wire.
+QByteArray settingsFileBytes(const TxSettingsRecord &s);
 
 // Writes bytes into an opened save file and commits it: the old file is
 // replaced only when all of it reached the disk. The bytes sit in the file's

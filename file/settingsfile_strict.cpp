@@ -21,13 +21,6 @@ const char kLineLetters[3] = {'S', 'G', 'H'};
 const char kLineEnds[3] = {'Y', 'Z', 'X'};
 const QString kMirrors = "the D/R edit mirrors";
 
-QByteArray fileBytes(const TxSettingsRecord &s)
-{
-    TxSettingsRecord copy = s;
-    const SettingsLines lines = buildSettingsLines(copy); // the tenths follow the volts
-    return lines.s + lines.g + lines.h;
-}
-
 // Bytes of a file for a message: control characters as \xNN, so the
 // message stays one line and nothing reaches the terminal as a command.
 QString printable(const QByteArray &bytes)
@@ -63,10 +56,10 @@ QString where(int first, int last)
 // and looking where the file changes.
 std::vector<QString> byteOwners(const TxSettingsRecord &base)
 {
-    const QByteArray bytes = fileBytes(base);
+    const QByteArray bytes = settingsFileBytes(base);
     std::vector<QString> owners(size_t(bytes.size()));
     auto mark = [&](const TxSettingsRecord &changed, const QString &owner) {
-        const QByteArray other = fileBytes(changed);
+        const QByteArray other = settingsFileBytes(changed);
         for (int i = 0; i < bytes.size() && i < other.size(); ++i)
             if (bytes[i] != other[i])
                 owners[size_t(i)] = owner;
@@ -204,7 +197,8 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &fileBytesGiv
 
     // Text that is no hexadecimal number reads as 0, and validation would
     // then report the value that 0 makes: name what stands there instead.
-    const std::vector<QString> fields = byteOwners(startSettings());
+    // (The owners of the start settings are the same for every file: found once.)
+    static const std::vector<QString> fields = byteOwners(startSettings());
     for (int i = 0; i < kSettingsFileLength; ++i) {
         if (fields[size_t(i)].isEmpty() || std::isxdigit(uchar(bytes[i])))
             continue;
@@ -232,7 +226,7 @@ bool loadSettingsBytesStrict(const QString &name, const QByteArray &fileBytesGiv
     // The file must be what SAVE writes for these values (hexadecimal digits
     // in either case): no text read as a number it does not show, no fixed
     // text changed. That is also what WRITE would send.
-    const QByteArray canonical = fileBytes(st);
+    const QByteArray canonical = settingsFileBytes(st);
     const QByteArray upper = bytes.toUpper();
     std::vector<QString> owners;
     bool staleMirrors = false;

@@ -51,11 +51,11 @@ int runReset(const CommandLine &line)
     backup.wanted = !line.isSet("no-backup");
     backup.event = HistoryEvent::BeforeReset;
     backup.command = "reset";
-    const int failed = openAndWrite(link, port, s, quiet, backup);
-    if (failed >= 0)
-        return failed;
+    backup.after = HistoryEvent::Reset;
+    const WriteOutcome outcome = openAndWrite(link, port, s, quiet, backup);
+    if (outcome != WriteOutcome::Written)
+        return exitStatusOf(outcome);
     link.close();
-    keepInHistory(HistoryEvent::Reset, link.path(), s);
     progress(quiet, "reset to the factory settings");
     return kExitOk;
 }

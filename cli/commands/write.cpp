@@ -77,10 +77,9 @@ int runWrite(const CommandLine &line)
     Backup backup;
     backup.wanted = !line.isSet("no-backup");
     backup.timeoutMs = timeout;
-    const int failed = openAndWrite(link, port, s, quiet, backup);
-    if (failed >= 0)
-        return failed;
-    keepInHistory(HistoryEvent::Written, link.path(), s);
+    const WriteOutcome outcome = openAndWrite(link, port, s, quiet, backup);
+    if (outcome != WriteOutcome::Written)
+        return exitStatusOf(outcome);
     progress(quiet, "written");
 
     if (!line.isSet("verify")) {

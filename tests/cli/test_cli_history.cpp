@@ -1,5 +1,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "link/frames.h"
 #include "link/lines.h"
@@ -26,11 +27,19 @@ ProgramRun txctl(const QString &home, const QStringList &args, PtyPair *pty = nu
     return runProgram(args[0] == "-c" ? "/bin/sh" : TXCTL_PATH, args, options);
 }
 
-// The entries' file names, newest first; the content of the Nth newest.
+// The entries' file names, newest first (numbered ones in the order of their
+// numbers, then those from before numbering by time; a temporary file left
+// behind counts too); the content of the Nth newest.
 QStringList entries(const QString &home)
 {
-    return QDir(home + "/txconfig/history")
-        .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed);
+    QStringList names = QDir(home + "/txconfig/history").entryList(QDir::Files | QDir::Hidden);
+    names.removeAll(".lock");
+    const QRegularExpression numbered("^\\d{8}-");
+    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
+        const bool na = numbered.match(a).hasMatch(), nb = numbered.match(b).hasMatch();
+        return na != nb ? na : a > b;
+    });
+    return names;
 }
 QByteArray entry(const QString &home, int n)
 {
@@ -41,7 +50,30 @@ QByteArray lastLines(const VirtualTransmitter &tx)
     return tx.lastLine(LineKind::S) + tx.lastLine(LineKind::G) + tx.lastLine(LineKind::H);
 }
 
+// One command of a row: PORT and PORT2 stand for the two transmitters' ports,
+// A for the file of the settings the first one holds at the start (as txctl
+// reads them), B for another settings file.
+struct Step {
+    // SIGTERM when PORT got its S line, or once a "before" entry is kept.
+    enum Signal { None, AtFirstLine, AtBackup };
+    Step() = default;
+    Step(const QString &c, int st = 0, const QString &s = QString(), Signal sig = None)
+        : command(c), status(st), said(s), signal(sig)
+    {
+    }
+    QString command;
+    int status = 0;
+    QString said; // a regular expression found in what it printed, empty: anything
+    Signal signal = None;
+};
+
+// What the first transmitter holds after the steps.
+enum class Holds { Anything, A, NoLineSent };
+
 } // namespace
+
+Q_DECLARE_METATYPE(QVector<Step>)
+Q_DECLARE_METATYPE(Holds)
 
 class TestCliHistory : public QObject
 {
@@ -52,6 +84,8 @@ private slots:
     void commands_data();
     void commands();
     void keepsAThousandEntriesFromTwoAtOnce();
+    void theUndoIsTheRightOne_data();
+    void theUndoIsTheRightOne();
 };
 
 void TestCliHistory::aWriteIsUndoneInOneCommand()
@@ -71,12 +105,12 @@ void TestCliHistory::aWriteIsUndoneInOneCommand()
     QCOMPARE(QList<QByteArray>({entry(home.path(), 1), entry(home.path(), 2)}),
              QList<QByteArray>({lastLines(tx), oldBytes}));
     const QString listed = txctl(home.path(), {"history"}).out; // and the file names say it too
-    QVERIFY2(
-        listed.contains(
-            QRegularExpression("^@1  [-\\d]{10} [:\\d]{8}  written       pts_\\d+  \\d+ settings "
-                               "differ from @2\n@2  .*  before write  pts_\\d+  the oldest\n$")) &&
-            entries(home.path())[1].contains(QRegularExpression("^\\d{8}T\\d{6}\\.\\d{3}Z-before-write-")),
-        qPrintable(listed));
+    QVERIFY2(listed.contains(
+                 QRegularExpression("^@1  @@2  [-\\d]{10} [:\\d]{8}  written       pts_\\d+  \\d+ settings "
+                                    "differ from @2\n@2  @@1  .*  before write  pts_\\d+  the oldest\n$")) &&
+                 entries(home.path())[1].contains(
+                     QRegularExpression("^00000001-\\d{8}T\\d{6}\\.\\d{3}Z-before-write-")),
+             qPrintable(listed));
 
     // One command back: the old lines on the wire, byte for byte.
     QCOMPARE(txctl(home.path(), {"write", "-q", tx.slavePath(), "@2"}).status, 0);
@@ -108,7 +142,8 @@ void TestCliHistory::commands_data()
                                 << none << "";
     QTest::newRow("@0")
         << QStringList{"show", "@0"} << 2
-        << "@0: not a history entry (@1 is the newest, @2 the one before; txctl history lists them)\n"
+        << "@0: not a history entry (@1 is the newest, @2 the one before, @@N the entry numbered N; txctl "
+           "history lists them); a file of that name is read as ./@0\n"
         << none << "";
     QTest::newRow("@x") << QStringList{"diff", "@1", "@x"} << 2
                         << "@x: not a history entry (@1 is the newest, @2 " << none << "";
@@ -170,6 +205,116 @@ void TestCliHistory::keepsAThousandEntriesFromTwoAtOnce()
     const QByteArray fromA = readFile(home.filePath("a")), fromB = readFile(home.filePath("b"));
     QVERIFY(fromA != fromB && QSet<QByteArray>({entry(home.path(), 1), entry(home.path(), 2)}) ==
                                   QSet<QByteArray>({fromA, fromB}));
+}
+
+// Whatever the clock said, whatever came in between, `write PORT @2` puts
+// back what the last finished write replaced, and each reference names the
+// entry it named.
+void TestCliHistory::theUndoIsTheRightOne_data()
+{
+    QTest::addColumn<int>("future"); // entries kept before they were numbered, a year ahead, holding Z
+    QTest::addColumn<QVector<Step>>("steps");
+    QTest::addColumn<Holds>("holds");
+    const Step undo{"write PORT @2"};
+    // Written while the clock was a year ahead, then the clock was set right.
+    QTest::newRow("clock ahead, then right") << 1 << QVector<Step>{{"write PORT B"}, undo} << Holds::A;
+    // A full history from the future: the new entries are not dropped at once.
+    QTest::newRow("the limit, entries from the future")
+        << 1000 << QVector<Step>{{"write PORT B"}, undo} << Holds::A;
+    const QString finished = "interrupted; the write was finished first";
+    QTest::newRow("interrupted write")
+        << 0 << QVector<Step>{{"write PORT B", 143, finished, Step::AtFirstLine}, undo} << Holds::A;
+    QTest::newRow("interrupted reset")
+        << 0 << QVector<Step>{{"reset PORT --yes", 143, finished, Step::AtFirstLine}, undo} << Holds::A;
+    QTest::newRow("a signal before the first line")
+        << 0
+        << QVector<Step>{{"write PORT B", 143, "interrupted; nothing sent; the settings so far are kept",
+                          Step::AtBackup},
+                         {"diff @1 A"}}
+        << Holds::NoLineSent;
+    // What PORT2 got equals what PORT's newest entry holds: it is still kept,
+    // and named by its port.
+    QTest::newRow("two ports")
+        << 0
+        << QVector<Step>{{"read PORT -o read.txt"},
+                         {"write PORT2 A --no-backup"},
+                         {"history", 0,
+                          "^@1  @@2  [-\\d]{10} [:\\d]{8}  written       (pts_\\d+)  the oldest of \\1\n"
+                          "@2  @@1  .{19}  read          (?!\\1)pts_\\d+  the oldest\n$"}}
+        << Holds::Anything;
+    // @@1 stays the first backup while later writes move @N.
+    QTest::newRow("the stable reference")
+        << 0 << QVector<Step>{{"write PORT B"}, {"write PORT @@1"}, {"diff @@1 A"}, {"diff @2 A", 1}}
+        << Holds::A;
+    QTest::newRow("a file named @name")
+        << 0
+        << QVector<Step>{{"show @glider.txt", 2,
+                          "^txctl: @glider.txt: not a history entry \\(.*\\); a file of that name is read as "
+                          "\\./@glider\\.txt\n$"},
+                         {"show ./@glider.txt"}}
+        << Holds::Anything;
+    // A thousand entries listed, each compared with the one before on its port.
+    QTest::newRow("history of a thousand")
+        << 1000
+        << QVector<
+               Step>{{"read PORT -o read.txt"},
+                     {"history", 0,
+                      "^@1     @@1  [-\\d]{10} [:\\d]{8}  read          pts_\\d+  the oldest of pts_\\d+\n"
+                      "@2     -    [-\\d]{10} [:\\d]{8}  written       a +the same as @3\n"
+                      "(.*\n){997}@1000  -    .*  the oldest\n$"}}
+        << Holds::Anything;
+}
+
+void TestCliHistory::theUndoIsTheRightOne()
+{
+    QFETCH(int, future);
+    QFETCH(QVector<Step>, steps);
+    QFETCH(Holds, holds);
+    VirtualTransmitter tx, tx2;
+    QRandomGenerator g(30);
+    tx.setSettings(randomInRangeSettings(g));
+    tx2.setSettings(randomInRangeSettings(g));
+    QTemporaryDir home, dir;
+    const QString folder = home.filePath("txconfig/history/"), a = dir.filePath("a.txt");
+    QVERIFY(tx.isValid() && tx2.isValid() && QDir().mkpath(folder));
+    QCOMPARE(txctl(dir.path(), {"read", "-q", tx.slavePath(), "-o", a}).status, 0);
+    const QByteArray aBytes = readFile(a), z = settingsFileOf(randomInRangeSettings(g));
+    QVERIFY(writeFile(dir.filePath("b.txt"), settingsFileOf(randomInRangeSettings(g))) &&
+            writeFile(dir.filePath("@glider.txt"), z));
+    const QDateTime ahead = QDateTime::currentDateTimeUtc().addYears(1);
+    for (int i = 0; i < future; ++i)
+        QVERIFY(writeFile(folder + ahead.addSecs(i).toString("yyyyMMdd'T'HHmmss'.000Z-written-a-'") +
+                              QString::number(i) + ".txt",
+                          z));
+
+    for (const Step &step : steps) {
+        QStringList args = step.command.split(' ');
+        args.replaceInStrings(QRegularExpression("^PORT$"), tx.slavePath())
+            .replaceInStrings(QRegularExpression("^PORT2$"), tx2.slavePath())
+            .replaceInStrings(QRegularExpression("^A$"), a)
+            .replaceInStrings(QRegularExpression("^B$"), dir.filePath("b.txt"));
+        const int before = int(QDir(folder).entryList({"*-before-*"}).size());
+        bool signalled = false;
+        RunOptions options;
+        options.dataHome = home.path();
+        options.workingDirectory = dir.path();
+        options.whileRunning = [&](qint64 pid) {
+            const bool now =
+                (step.signal == Step::AtFirstLine && tx.receivedCount("S") > 0) ||
+                (step.signal == Step::AtBackup && QDir(folder).entryList({"*-before-*"}).size() > before);
+            if (now && !signalled)
+                signalled = ::kill(pid_t(pid), SIGTERM) == 0;
+        };
+        const ProgramRun r = runProgram(TXCTL_PATH, args, options);
+        const QString said = r.out + r.err;
+        QVERIFY2(r.status == step.status && QRegularExpression(step.said).match(said).hasMatch(),
+                 qPrintable(QString("%1: status %2\n%3").arg(step.command).arg(r.status).arg(said)));
+        QCOMPARE(signalled, step.signal != Step::None);
+    }
+    if (holds == Holds::A)
+        QCOMPARE(lastLines(tx), aBytes);
+    if (holds == Holds::NoLineSent)
+        QCOMPARE(tx.receivedCount("S"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCliHistory)

@@ -24,6 +24,31 @@ QString testDataHome()
     return home.path();
 }
 
+namespace {
+
+// What arrived on the pty of `options`, added to its wire and answered.
+void takeFromPty(const RunOptions &options, qint64 elapsed)
+{
+    const QByteArray got = options.pty->read(2);
+    Wire *wire = options.wire;
+    if (got.isEmpty() || !wire)
+        return;
+    wire->pieces.append({elapsed, int(wire->bytes.size())});
+    wire->bytes += got;
+    if (options.respond)
+        options.respond(wire->bytes, *options.pty);
+}
+
+// Whether the wire of `options` is where the program gets its signal.
+bool interruptDue(const RunOptions &options)
+{
+    const Wire *wire = options.wire;
+    return wire && ((options.interruptAt >= 0 && wire->bytes.size() >= options.interruptAt) ||
+                    (!options.interruptAfter.isEmpty() && wire->bytes.endsWith(options.interruptAfter)));
+}
+
+} // namespace
+
 ProgramRun runProgram(const QString &program, const QStringList &args, const RunOptions &options)
 {
     QProcess p;
@@ -45,17 +70,11 @@ ProgramRun runProgram(const QString &program, const QStringList &args, const Run
     bool interrupted = false;
     while (p.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (options.whileRunning && p.processId() > 0)
+            options.whileRunning(p.processId());
         if (pty) {
-            const QByteArray got = pty->read(2);
-            if (!got.isEmpty() && wire) {
-                wire->pieces.append({clock.elapsed(), int(wire->bytes.size())});
-                wire->bytes += got;
-                if (options.respond)
-                    options.respond(wire->bytes, *pty);
-            }
-            if (wire && !interrupted &&
-                ((options.interruptAt >= 0 && wire->bytes.size() >= options.interruptAt) ||
-                 (!options.interruptAfter.isEmpty() && wire->bytes.endsWith(options.interruptAfter)))) {
+            takeFromPty(options, clock.elapsed());
+            if (!interrupted && interruptDue(options)) {
                 ::kill(pid_t(p.processId()), options.interruptSignal);
                 interrupted = true;
             }

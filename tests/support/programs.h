@@ -39,6 +39,9 @@ struct RunOptions {
     QString dataHome;
     // Called after every piece that arrives on the pty.
     std::function<void(const QByteArray &wire, PtyPair &pty)> respond;
+    // Called on every turn of the wait with the program's process id (to
+    // send it a signal once something has happened).
+    std::function<void(qint64 pid)> whileRunning;
 };
 
 // The temporary XDG_DATA_HOME the programs a test starts get by default.
