@@ -562,11 +562,10 @@ QString portOpenFailureMessage(const QString &devicePath, const QString &qtReaso
 {
     const QString path = devicePath.isEmpty() || devicePath.contains('/') ? devicePath : "/dev/" + devicePath;
     const PortCheck c = portOpenProblem(path);
-    auto sentence = [](const QString &s) { return s.left(1).toUpper() + s.mid(1) + '.'; };
     const QString head = "Cannot open the serial port!\n\n";
     if (c.ok)
-        return head + sentence(QString("the system says: %1").arg(qtReason));
-    return head + sentence(c.found) + "\n\nFix: " + c.fix + '.';
+        return head + QString("Cause unknown; the system says: %1.").arg(qtReason);
+    return head + QString("Cause: %1.\nFix: %2.").arg(c.found, c.fix);
 }
 
 #else // the system is not looked at elsewhere: every check passes, the reason is the port's own
@@ -613,7 +612,7 @@ PortCheck portOpenProblem(const QString &)
 
 QString portOpenFailureMessage(const QString &, const QString &qtReason)
 {
-    return QString("Cannot open the serial port!\n\nThe system says: %1.").arg(qtReason);
+    return QString("Cannot open the serial port!\n\nCause unknown; the system says: %1.").arg(qtReason);
 }
 
 #endif
