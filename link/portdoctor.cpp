@@ -415,6 +415,15 @@ void accessRefused(const QString &devicePath, const struct stat &st, const Ident
     c->found += "; " + why;
 }
 
+QString modemManagerFix()
+{
+    if (!udevRuleInstalled())
+        return kModemManagerFix;
+    return "unplug the adapter and plug it in again (the txconfig udev rule tells ModemManager to leave the "
+           "common USB serial bridge chips alone); for another adapter stop it: sudo systemctl stop "
+           "ModemManager";
+}
+
 } // namespace
 
 QString portCheckPath(const QString &devicePath)
@@ -507,7 +516,7 @@ PortCheck checkPortHeld(const QString &devicePath)
         bool modemManager = false;
         for (const PortHolder &h : holders)
             modemManager = modemManager || h.program == "ModemManager";
-        fixes << (modemManager ? QString(kModemManagerFix)
+        fixes << (modemManager ? modemManagerFix()
                   : holders.size() == 1
                       ? QString("close that program (it takes the transmitter's bytes)")
                       : QString("close those programs (they take the transmitter's bytes)"));
