@@ -38,3 +38,13 @@ void warnIfPortShared(const QString &devicePath)
         stderr, "txctl: warning: %s is open in %s as well: it may take the transmitter's bytes (%s)\n",
         qPrintable(devicePath), qPrintable(holdersText(holders)), qPrintable(doctorPointer(devicePath)));
 }
+
+QString notHeardHint(const QString &devicePath)
+{
+    const QList<PortHolder> holders = portHolders(devicePath);
+    const QString shared = holders.isEmpty()
+                               ? QString()
+                               : QString("; %1 %2 it open as well and may take its bytes")
+                                     .arg(holdersText(holders), holders.size() == 1 ? "has" : "have");
+    return shared + "; " + doctorPointer(devicePath);
+}

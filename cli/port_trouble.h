@@ -17,3 +17,8 @@ QString portAccessReason(const QString &devicePath);
 // Warns on standard error when another program has the open port open as
 // well: it may take the transmitter's bytes.
 void warnIfPortShared(const QString &devicePath);
+
+// What to add when the transmitter was not heard: the program that has the
+// port open as well, if any, and txctl doctor. "; minicom (pid 1234, user
+// bob) has it open as well and may take its bytes; txctl doctor PATH says more".
+QString notHeardHint(const QString &devicePath);

@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <unistd.h>
 
+#include "sim/pty.h"
 #include "sim/virtualtransmitter.h"
 #include "support/programs.h"
 #include "support/waiting.h"
@@ -227,25 +228,45 @@ void TestCliDoctor::findsTheCauseInTheSystem()
     QCOMPARE(doc.value("ports").toArray().size(), 1);
 }
 
-// A child that has the port open is named with its pid, by doctor and by a
-// read, which warns that it may take the transmitter's bytes.
+// A child that has the port open is named with its pid: by doctor, by a read,
+// which warns that it may take the transmitter's bytes, and by a read that
+// hears nothing on a silent port.
 void TestCliDoctor::namesTheProcessThatHoldsThePort()
 {
     VirtualTransmitter tx;
     QVERIFY(tx.isValid());
-    QProcess child;
-    child.setStandardInputFile(tx.slavePath());
-    child.start("sleep", {"600"});
-    QVERIFY(child.waitForStarted(10000));
-    const QString fd0 = QString("/proc/%1/fd/0").arg(child.processId());
-    QVERIFY(waitFor([&] { return QFile::symLinkTarget(fd0) == tx.slavePath(); }, 10000));
+    PtyPair silent;
+    QVERIFY(silent.isValid());
+    QProcess child, silentChild;
+    auto hold = [](QProcess &p, const QString &port) {
+        p.setStandardInputFile(port);
+        p.start("sleep", {"600"});
+        const QString fd0 = QString("/proc/%1/fd/0").arg(p.waitForStarted(10000) ? p.processId() : 0);
+        return waitFor([&] { return QFile::symLinkTarget(fd0) == port; }, 10000);
+    };
+    QVERIFY(hold(child, tx.slavePath()));
+    QVERIFY(hold(silentChild, silent.slavePath()));
     const QString holder = QString("sleep (pid %1, user ").arg(child.processId());
+    const qint64 silentHolder = silentChild.processId();
 
     const Run doctor = txctl({"doctor", tx.slavePath()});
     QTemporaryDir dir;
     const Run read = txctl({"read", tx.slavePath(), "-o", dir.filePath("model.txt")});
-    child.kill();
-    child.waitForFinished(10000);
+    const Run unheard =
+        txctl({"read", silent.slavePath(), "-o", dir.filePath("none.txt"), "--timeout", "0.5"});
+    for (QProcess *p : {&child, &silentChild}) {
+        p->kill();
+        p->waitForFinished(10000);
+    }
+    QCOMPARE(unheard.status, 2);
+    QVERIFY2(
+        unheard.err.contains(
+            QString("no answer from the transmitter within 0.5 s; sleep (pid %1, user ").arg(silentHolder)),
+        qPrintable(unheard.err));
+    QVERIFY2(unheard.err.contains(
+                 QString(") has it open as well and may take its bytes; txctl doctor %1 says more")
+                     .arg(silent.slavePath())),
+             qPrintable(unheard.err));
 
     QCOMPARE(doctor.status, 1);
     const QString held = checkLine(doctor.out, "held");
