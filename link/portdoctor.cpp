@@ -10,6 +10,7 @@
 
 #ifdef Q_OS_UNIX
 #include <algorithm>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -254,8 +255,11 @@ QList<LockFile> lockFiles(const QStringList &names)
             const QByteArray text = readSystemFile(path);
             bool ok = false;
             lock.pid = text.split('\n').value(0).trimmed().toLongLong(&ok);
-            if (!ok && text.size() == 4)
-                lock.pid = *reinterpret_cast<const qint32 *>(text.constData());
+            if (!ok && text.size() == 4) { // the binary form: a native int
+                qint32 binary = 0;
+                std::memcpy(&binary, text.constData(), sizeof binary);
+                lock.pid = binary;
+            }
             lock.alive = processAlive(lock.pid) && lock.pid != QCoreApplication::applicationPid();
             struct stat d, f;
             if (::stat(QFile::encodeName(at(dir)).constData(), &d) == 0 &&
