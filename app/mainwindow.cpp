@@ -112,8 +112,9 @@ void MainWindow::on_openButton_clicked()
         serialPort.setFlowControl(QSerialPort::NoFlowControl);
         if (!serialPort.open(QIODevice::ReadWrite)) {
             // The cause and its fix, as txctl doctor tells them.
-            QMessageBox::about(nullptr, "Note",
-                               portOpenFailureMessage(ui->portNameBox->currentText(), serialPort.errorString()));
+            QMessageBox::about(
+                nullptr, "Note",
+                portOpenFailureMessage(ui->portNameBox->currentText(), serialPort.errorString()));
             return;
         }
         decoder.clear();
