@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "link/portdoctor.h"
 #include "model/txsettings.h"
 #include "ui/mainwindowform.h"
 
@@ -117,7 +118,10 @@ void MainWindow::on_openButton_clicked()
         serialPort.setStopBits(QSerialPort::OneStop);
         serialPort.setFlowControl(QSerialPort::NoFlowControl);
         if (!serialPort.open(QIODevice::ReadWrite)) {
-            QMessageBox::about(nullptr, "Note", "Cannot open the serial port!");
+            // The cause and its fix, as txctl doctor tells them.
+            QMessageBox::about(
+                nullptr, "Note",
+                portOpenFailureMessage(ui->portNameBox->currentText(), serialPort.errorString()));
             return;
         }
         receiver.clear();

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "cli/output.h"
 
@@ -25,8 +26,9 @@ QString wrapped(const QString &text, int width)
 const std::vector<CliCommand> &cliCommands()
 {
     static const std::vector<CliCommand> commands = {
-        portsCommand(), readCommand(), writeCommand(),  resetCommand(),  monitorCommand(), historyCommand(),
-        showCommand(),  diffCommand(), exportCommand(), importCommand(), sheetCommand(),   plotCommand(),
+        portsCommand(),   doctorCommand(),  readCommand(), writeCommand(), resetCommand(),
+        monitorCommand(), historyCommand(), showCommand(), diffCommand(),  exportCommand(),
+        importCommand(),  sheetCommand(),   plotCommand(),
     };
     return commands;
 }
@@ -60,7 +62,11 @@ int runCommand(const CliCommand &command, const QStringList &args)
                                       lists.mid(lists.indexOf("\n\n") + 2));
         return printResult(text.toLocal8Bit());
     }
-    if (parser.positionalArguments().size() != int(command.arguments.size()))
+    // An argument named in brackets ("[PORT]") may be left out.
+    const int given = parser.positionalArguments().size();
+    const int optional = int(std::count_if(command.arguments.begin(), command.arguments.end(),
+                                           [](const CommandArgument &a) { return a.name.startsWith('['); }));
+    if (given > int(command.arguments.size()) || given < int(command.arguments.size()) - optional)
         return failWith(QString("%1: wrong number of arguments (usage: txctl %2)")
                             .arg(line.command, QString::fromLatin1(command.usage)));
     return command.run(line);

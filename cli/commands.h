@@ -61,6 +61,7 @@ int missingOption(const CommandLine &line, const QString &option);
 
 // The commands, one file each in cli/commands/.
 CliCommand portsCommand();
+CliCommand doctorCommand();
 CliCommand readCommand();
 CliCommand writeCommand();
 CliCommand resetCommand();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cli/interrupts.h"
+#include "cli/port_trouble.h"
 #include "link/receive.h"
 #include "link/waitms.h"
 
@@ -52,7 +53,7 @@ QString portAccessProblem(const QString &devicePath)
     if (::access(native.constData(), F_OK) != 0)
         return "no such port";
     if (::access(native.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
-        return QString("permission denied (%1)").arg(kDialoutHint);
+        return portAccessReason(devicePath);
     return QString();
 }
 
@@ -110,11 +111,9 @@ bool PortLink::open(const QString &port, QString *error)
             reason = "no such port";
             break;
         case QSerialPort::PermissionError:
-            // We may open it (checked above), so somebody else has it.
-            reason = "port busy (another program has it open)";
-            break;
         case QSerialPort::OpenError:
-            reason = "port busy (already open)";
+            // We may open it (checked above), so somebody else has it.
+            reason = portBusyReason(devicePath);
             break;
         case QSerialPort::UnsupportedOperationError:
             reason = "not a serial port";
@@ -130,6 +129,8 @@ bool PortLink::open(const QString &port, QString *error)
     received.clear();
     lost = false;
     setOpenPortForInterrupts(int(serial.handle()));
+    if (warnWhenShared)
+        warnIfPortShared(devicePath);
     send(kHelloWord);
     return true;
 }

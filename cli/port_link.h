@@ -37,9 +37,11 @@ public:
     ~PortLink() override;
 
     // Opens the port at 115200 8N1 and says "OK". On failure returns false with
-    // one line naming the port and the reason in *error.
+    // one line naming the port, the cause and the fix in *error. Warns when
+    // another program has the port open too, unless told not to.
     bool open(const QString &port, QString *error);
     bool isOpen() const { return serial.isOpen(); }
+    bool warnWhenShared = true;
     QString path() const { return devicePath; }
 
     // Hands bytes to the port in one write and to the device at once.

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/interrupts.h"
 #include "cli/output.h"
+#include "cli/port_trouble.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
@@ -112,9 +113,14 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
     waitMs(kButtonLockMs);
     InPlaceProgress bar(quiet);
     bar.update(QString("frames received 0/%1").arg(kSettingsFrameCount));
-    return readSettingsOverLink(
+    const int chunksBefore = link.chunksReceived();
+    const bool ok = readSettingsOverLink(
         link, timeout,
         [&](int n) { bar.update(QString("frames received %1/%2").arg(n).arg(kSettingsFrameCount)); }, error);
+    // Nothing came at all: who else has the port, and where to look.
+    if (!ok && link.chunksReceived() == chunksBefore && !link.deviceLost() && !interruptRequested())
+        *error += notHeardHint(link.path());
+    return ok;
 }
 
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
@@ -182,10 +188,11 @@ WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord 
         return stopFailed(QString("%1: the device went away; nothing sent").arg(link.path()));
     if (!heard) {
         link.close();
-        return stopFailed(QString("%1: no answer from the transmitter within %2 s (is it switched on?); "
+        return stopFailed(QString("%1: no answer from the transmitter within %2 s (is it switched on?)%3; "
                                   "nothing sent")
                               .arg(link.path())
-                              .arg(kHeardWithinMs / 1000));
+                              .arg(kHeardWithinMs / 1000)
+                              .arg(notHeardHint(link.path())));
     }
     if (backup.wanted) {
         const WriteOutcome kept = keepBackup(link, quiet, backup);

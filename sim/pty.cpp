@@ -21,8 +21,12 @@ PtyPair::PtyPair()
         return;
     }
     path = QString::fromLocal8Bit(name);
+    // Neither side is handed on to the programs this process starts: one that
+    // held the master side would pass for the device itself, and one that
+    // held the slave for another program using the port.
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     // Raw line: no echo, no line editing, no CR/LF translation, in either direction.
-    keepSlaveFd = ::open(name, O_RDWR | O_NOCTTY);
+    keepSlaveFd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     struct termios t;
     if (keepSlaveFd >= 0 && ::tcgetattr(keepSlaveFd, &t) == 0) {
         ::cfmakeraw(&t);

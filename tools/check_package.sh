@@ -58,6 +58,7 @@ rules="$tmp/root/usr/lib/udev/rules.d/70-txconfig-serial.rules"
 grep -q 'KERNEL=="ttyUSB\[0-9\]\*".*TAG+="uaccess"' "$rules" || fail "udev rule: no uaccess tag for ttyUSB"
 grep -q 'KERNEL=="ttyACM\[0-9\]\*".*TAG+="uaccess"' "$rules" || fail "udev rule: no uaccess tag for ttyACM"
 ! grep -v '^#' "$rules" | grep -q 'MODE' || fail "udev rule: sets a MODE"
+tools/check_udev_rule.sh "$rules" || fail "udev rule: see above"
 
 out=$("$tmp/root/usr/bin/txctl" --version) || fail "txctl --version failed"
 [ "$out" = "txctl $version" ] || fail "txctl --version printed \"$out\""

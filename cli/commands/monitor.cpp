@@ -13,6 +13,7 @@
 #include "cli/monitor_view.h"
 #include "cli/output.h"
 #include "cli/port_link.h"
+#include "cli/port_trouble.h"
 
 namespace {
 
@@ -99,9 +100,10 @@ int runMonitor(const CommandLine &line)
         nextTick += kMonitorRefreshMs;
         if (link.liveFramesReceived() == 0) {
             if (now >= timeout)
-                end(kExitError, QString("%1: no answer from the transmitter within %2 s")
+                end(kExitError, QString("%1: no answer from the transmitter within %2 s%3")
                                     .arg(link.path())
-                                    .arg(timeout / 1000.0, 0, 'g', 3));
+                                    .arg(timeout / 1000.0, 0, 'g', 3)
+                                    .arg(notHeardHint(link.path())));
             return;
         }
         const double seconds = now / 1000.0;

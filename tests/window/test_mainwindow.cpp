@@ -1,8 +1,13 @@
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "app/mainwindow.h"
 #include "model/txsettings.h"
 #include "sim/pty.h"
+#include "sim/virtualtransmitter.h"
 #include "support/testutil.h"
 #include "ui/mainwindowform.h"
 
@@ -118,6 +123,22 @@ void TestMainWindow::portListRefreshedOnlyAfterClose()
 void TestMainWindow::failedOpenChangesNothing()
 {
     QFETCH(QStringList, ports);
+    QFETCH(bool, held);
+    QFETCH(QString, message);
+    // Held: a transmitter whose port txctl has open; otherwise the system
+    // is an empty test root, so no port of this computer shows in the text.
+    VirtualTransmitter tx;
+    QProcess holder;
+    QTemporaryDir root;
+    if (held) {
+        ports = QStringList{tx.slavePath()};
+        holder.start(TXCTL_PATH, {"monitor", "-q", tx.slavePath(), "--csv", root.filePath("live.csv")});
+        QVERIFY(waitFor([&] { return tx.receivedCount("OK") > 0; }, 10000));
+        message.replace("PID", QString::number(holder.processId()))
+            .replace("USER", QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name));
+    } else {
+        qputenv("TX_PORT_CHECK_ROOT", QFile::encodeName(root.path()));
+    }
     setTestPorts(ports);
     MainWindow w;
     MainWindowForm *ui = w.form();
@@ -125,9 +146,12 @@ void TestMainWindow::failedOpenChangesNothing()
     const TxLiveDataRecord live = TxLiveData;
     MessageBoxCatcher boxes;
     clickOpen(w);
+    qunsetenv("TX_PORT_CHECK_ROOT");
+    holder.terminate();
+    QVERIFY(!held || waitFor([&] { return holder.state() == QProcess::NotRunning; }, 10000));
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(boxes.boxes[0].first, QString("Note"));
-    QCOMPARE(boxes.boxes[0].second, QString("Cannot open the serial port!"));
+    QCOMPARE(boxes.boxes[0].second, message);
     QCOMPARE(ui->openButton->text(), QString("OPEN"));
     QVERIFY(ui->portNameBox->isEnabled());
     QCOMPARE(ui->portNameBox->count(), ports.size()); // not refreshed after a failed open
@@ -138,8 +162,19 @@ void TestMainWindow::failedOpenChangesNothing()
 void TestMainWindow::failedOpenChangesNothing_data()
 {
     QTest::addColumn<QStringList>("ports");
-    QTest::newRow("empty list") << QStringList();
-    QTest::newRow("missing device") << QStringList{"/nonexistent/ttyUSB9"};
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<QString>("message"); // the cause and the fix after the fixed first line
+    const QString noPort = "there is no USB serial port.\nFix: plug the transmitter's USB adapter in.";
+    QTest::newRow("empty list") << QStringList() << false
+                                << "Cannot open the serial port!\n\nCause: no port is chosen; " + noPort;
+    QTest::newRow("missing device") << QStringList{"/nonexistent/ttyUSB9"} << false
+                                    << "Cannot open the serial port!\n\nCause: /nonexistent/ttyUSB9 does not "
+                                       "exist; " +
+                                           noPort;
+    QTest::newRow("held by txctl")
+        << QStringList() << true
+        << "Cannot open the serial port!\n\nCause: txctl (pid PID, user USER) has it "
+           "open.\nFix: close that program (it takes the transmitter's bytes).";
 }
 
 void TestMainWindow::deviceVanishingClosesAndTells()
