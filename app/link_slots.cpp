@@ -81,8 +81,7 @@ SettingsLines MainWindow::sendSettings(bool withAck, quint64 *runOut)
     // lines of this older one must not follow it.
     const auto current = [&] { return link == linkCount && run == writeCount; };
     const bool whole = runSequence(
-        linesSequence(lines), current, [this](const QByteArray &bytes) { sendBytes(bytes); },
-        waitMs);
+        linesSequence(lines), current, [this](const QByteArray &bytes) { sendBytes(bytes); }, waitMs);
     // The sequence that ends last closes every write it overtook (or its
     // own) with "WWW": SAVE alone sends none, SAVE within WRITE sends it.
     if (whole && ackOwed && current()) {

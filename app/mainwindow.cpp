@@ -99,6 +99,9 @@ void MainWindow::enterClosedState()
 {
     ++linkCount;
     ackOwed = false;
+    // The frame still waiting for what follows it belongs to the link that
+    // closed: it must not show once the port is closed.
+    receiver.clear();
     for (int &v : TxLiveData.servo)
         v = 1000;
     Servo_Display();

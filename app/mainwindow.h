@@ -7,8 +7,8 @@
 #include <QStringList>
 
 #include "link/frames.h"
-#include "link/receive.h"
 #include "link/lines.h"
+#include "link/receive.h"
 #include "link/sequences.h"
 #include "link/waitms.h"
 

@@ -227,7 +227,9 @@ bool readSettingsOverLink(PortLink &link, int timeoutMs, const std::function<voi
     };
     QElapsedTimer clock;
     clock.start();
-    const auto stopped = [&] { return link.deviceLost() || interruptRequested() || clock.elapsed() >= timeoutMs; };
+    const auto stopped = [&] {
+        return link.deviceLost() || interruptRequested() || clock.elapsed() >= timeoutMs;
+    };
     LinkReceiver::ReadHooks hooks;
     hooks.mayGoOn = [&] { return !stopped() && link.isOpen(); };
     hooks.wait = [&](int ms, const std::function<bool()> &done) {

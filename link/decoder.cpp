@@ -9,11 +9,6 @@ quint8 byteAt(const QByteArray &b, int i)
     return static_cast<quint8>(b.at(i));
 }
 
-bool isLiveKind(quint8 k)
-{
-    return k == kServoKind || k == kTelemetryKind;
-}
-
 qint64 steadyMs()
 {
     static QElapsedTimer t;
@@ -59,41 +54,65 @@ int FrameDecoder::lastFor(int p, int last) const
     return open && p >= answerFrom ? last : -1;
 }
 
+// Rules 2 and 4, one kind each: adds the frame of that kind whose header
+// stands at p, or a shape without a layout where the bytes in do not tell
+// yet. `fromEndMarker`: rule 5's refusal of a settings or AUX frame read from
+// an end marker.
+void FrameDecoder::auxAt(int p, int last, bool fromEndMarker, Shapes &out) const
+{
+    if (last != kAuxSeq - 1 || fromEndMarker)
+        return;
+    if (p + kAuxFrameLength > buf.size())
+        out.push_back({});
+    else if (byteAt(buf, p + 2) == kAuxType && carriesInRange(auxFrameLayout(), buf.mid(p, kAuxFrameLength)))
+        out.push_back({&auxFrameLayout(), FrameKind::Aux, kAuxFrameLength});
+}
+
+void FrameDecoder::settingsAt(int p, int last, bool fromEndMarker, Shapes &out) const
+{
+    if (last < 0 || fromEndMarker || byteAt(buf, p) != kFrameMarker)
+        return;
+    if (p + 2 >= buf.size()) {
+        out.push_back({});
+        return;
+    }
+    const SettingsFrameLayout *l = settingsFrameLayout(byteAt(buf, p + 2));
+    if (!l || !inOrder(l->seq, last))
+        return;
+    if (p + kSettingsFrameLength > buf.size())
+        out.push_back({});
+    else if (byteAt(buf, p + kSettingsFrameLength - 1) == kFrameMarker &&
+             carriesInRange(*l, buf.mid(p, kSettingsFrameLength)))
+        out.push_back({l, FrameKind::Settings, kSettingsFrameLength});
+}
+
+void FrameDecoder::liveAt(int p, Shapes &out) const
+{
+    if (byteAt(buf, p) != kFrameMarker)
+        return;
+    if (p + 1 >= buf.size())
+        out.push_back({});
+    else if (byteAt(buf, p + 1) == kServoKind)
+        out.push_back({&servoFrameLayout(), FrameKind::Servo, kLiveFrameLength});
+    else if (byteAt(buf, p + 1) == kTelemetryKind)
+        out.push_back({&telemetryFrameLayout(), FrameKind::Telemetry, kLiveFrameLength});
+}
+
 // Rules 2 and 4: the frames whose header stands at p, in order of
 // preference (the AUX frame where it is due, the settings frame of its
-// type, a live frame). A shape without a layout stands for one that the
-// bytes in cannot tell yet. `resync`: rule 5's refusal of a settings or AUX
-// frame read from an end marker.
+// type, a live frame).
 FrameDecoder::Shapes FrameDecoder::headersAt(int p, int last, bool resync) const
 {
     Shapes out;
-    const int n = buf.size();
-    const auto have = [&](int k) { return p + k < n; };
-    if (!have(0))
-        return {Shape{}};
-    const bool marker = byteAt(buf, p) == kFrameMarker;
-    const bool fromEndMarker = resync && have(1) && byteAt(buf, p + 1) == kFrameMarker;
-    last = lastFor(p, last);
-    if (last == kAuxSeq - 1 && !fromEndMarker) {
-        if (!have(kAuxFrameLength - 1))
-            out.push_back({});
-        else if (byteAt(buf, p + 2) == kAuxType && carriesInRange(auxFrameLayout(), buf.mid(p, kAuxFrameLength)))
-            out.push_back({&auxFrameLayout(), FrameKind::Aux, kAuxFrameLength});
-    }
-    if (last >= 0 && marker && !fromEndMarker) {
-        const SettingsFrameLayout *l = have(2) ? settingsFrameLayout(byteAt(buf, p + 2)) : nullptr;
-        if (!have(2) || (l && inOrder(l->seq, last) && !have(kSettingsFrameLength - 1)))
-            out.push_back({});
-        else if (l && inOrder(l->seq, last) && byteAt(buf, p + kSettingsFrameLength - 1) == kFrameMarker &&
-                 carriesInRange(*l, buf.mid(p, kSettingsFrameLength)))
-            out.push_back({l, FrameKind::Settings, kSettingsFrameLength});
-    }
-    if (marker && !have(1))
+    if (p >= buf.size()) {
         out.push_back({});
-    else if (marker && isLiveKind(byteAt(buf, p + 1)))
-        out.push_back({byteAt(buf, p + 1) == kServoKind ? &servoFrameLayout() : &telemetryFrameLayout(),
-                       byteAt(buf, p + 1) == kServoKind ? FrameKind::Servo : FrameKind::Telemetry,
-                       kLiveFrameLength});
+        return out;
+    }
+    const bool fromEndMarker = resync && p + 1 < buf.size() && byteAt(buf, p + 1) == kFrameMarker;
+    last = lastFor(p, last);
+    auxAt(p, last, fromEndMarker, out);
+    settingsAt(p, last, fromEndMarker, out);
+    liveAt(p, out);
     return out;
 }
 
@@ -200,18 +219,20 @@ void FrameDecoder::skip(int count)
 // Rule 6 for live frames; a settings or AUX frame joins the answer's run.
 void FrameDecoder::take(const Shape &f, bool afterSkip, Store st)
 {
-    const QByteArray bytes = buf.left(f.length);
     const bool inAnswer = lastFor(0, lastSeq) >= 0;
-    buf.remove(0, f.length);
-    answerFrom = std::max(0, answerFrom - f.length);
     if (isLiveFrame(f.kind)) {
         if (afterSkip && run.got)
             run.clean = false;
-        decodeFields(*f.layout, bytes, st.s, st.d);
+        decodeFields(*f.layout, QByteArray::fromRawData(buf.constData(), f.length), st.s, st.d);
+        buf.remove(0, f.length);
+        answerFrom = std::max(0, answerFrom - f.length);
         if (st.onFrame)
             st.onFrame({f.kind, 0});
         return;
     }
+    const QByteArray bytes = buf.left(f.length);
+    buf.remove(0, f.length);
+    answerFrom = std::max(0, answerFrom - f.length);
     if (!inAnswer)
         return;
     const int seq = f.layout->seq;
@@ -291,7 +312,8 @@ void FrameDecoder::settle(Store st)
 void FrameDecoder::takeSet(const std::array<QByteArray, kSettingsFrameCount + 1> &frames, Store st)
 {
     for (int seq = 1; seq <= kSettingsFrameCount; ++seq) {
-        const SettingsFrameLayout &l = seq == kAuxSeq ? auxFrameLayout() : settingsFrameLayouts()[size_t(seq - (seq > kAuxSeq) - 1)];
+        const SettingsFrameLayout &l =
+            seq == kAuxSeq ? auxFrameLayout() : settingsFrameLayouts()[size_t(seq - (seq > kAuxSeq) - 1)];
         decodeFields(l, frames[size_t(seq)], st.s, st.d);
         st.d.readFlag = seq;
         if (st.onFrame)

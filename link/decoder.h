@@ -63,7 +63,8 @@ public:
     // Takes every frame that the bytes received so far confirm: live frames
     // into d, a whole answer into s (and its version into d). onFrame is
     // called after each frame stored. An empty chunk does nothing.
-    void feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d, const FrameSink &onFrame = {});
+    void feed(const QByteArray &chunk, TxSettingsRecord &s, TxLiveDataRecord &d,
+              const FrameSink &onFrame = {});
     // The line has gone quiet: a whole frame with nothing after it is taken,
     // the bytes left are dropped, and the next byte starts a frame.
     void quiet(TxSettingsRecord &s, TxLiveDataRecord &d, const FrameSink &onFrame = {});
@@ -104,7 +105,14 @@ private:
         FrameKind kind = FrameKind::Servo;
         int length = 0;
     };
-    using Shapes = std::vector<Shape>;
+    // At most one frame of each kind starts at a position.
+    struct Shapes {
+        std::array<Shape, 3> v;
+        int n = 0;
+        void push_back(const Shape &f) { v[size_t(n++)] = f; }
+        const Shape *begin() const { return v.data(); }
+        const Shape *end() const { return v.data() + n; }
+    };
     struct Store {
         TxSettingsRecord &s;
         TxLiveDataRecord &d;
@@ -112,7 +120,10 @@ private:
     };
 
     int lastFor(int p, int last) const;
-    Shapes headersAt(int p, int last, bool resync) const;                // rule 2, rule 4
+    Shapes headersAt(int p, int last, bool resync) const; // rule 2, rule 4
+    void auxAt(int p, int last, bool fromEndMarker, Shapes &out) const;
+    void settingsAt(int p, int last, bool fromEndMarker, Shapes &out) const;
+    void liveAt(int p, Shapes &out) const;
     Verdict startsFrame(int p, int last, bool quiet) const;               // rule 2
     Verdict confirmed(int p, const Shape &f, int last, bool quiet) const; // rule 3
     Verdict inSyncAt(bool quiet, Shape &chosen) const;                    // rules 2, 3

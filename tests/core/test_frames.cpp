@@ -5,10 +5,10 @@
 
 #include "link/decoder.h"
 #include "model/txsettings.h"
+#include "model/validation.h"
 #include "support/adapter_stream.h"
 #include "support/reference_decoder.h"
 #include "support/stores.h"
-#include "model/validation.h"
 
 namespace {
 
@@ -79,7 +79,6 @@ QByteArray bytes(std::initializer_list<int> list)
         b += char(v);
     return b;
 }
-
 
 // A 12-byte settings frame with the given payload (bytes 3..10).
 QByteArray settingsFrame(int type, const std::vector<int> &payload, int byte1 = 0x00, int last = 0xFE)
@@ -153,7 +152,6 @@ std::vector<Sample> samples(quint32 seed)
         out.push_back({QString("settings %1").arg(l.type, 2, 16), buildSettingsFrame(l, s, d)});
     return out;
 }
-
 
 // The nineteen frames of an answer in their order, from one sample set.
 std::vector<QByteArray> answerOf(const std::vector<Sample> &all)
@@ -473,13 +471,14 @@ private slots:
     void damagedAnswers_data()
     {
         QTest::addColumn<QList<Damage>>("answers");
-        QTest::addColumn<int>("taken"); // the model taken (-1: none)
+        QTest::addColumn<int>("taken");       // the model taken (-1: none)
         QTest::addColumn<quint32>("missing"); // frames that stay unsettled
         const QList<int> frames8to16 = {8, 9, 10, 11, 12, 13, 14, 15, 16};
         quint32 bits8to16 = 0;
         for (int seq : frames8to16)
             bits8to16 |= 1u << seq;
-        QTest::newRow("lacks 8..16, then whole") << QList<Damage>{{0, frames8to16, {}}, {0, {}, {}}} << 0 << 0u;
+        QTest::newRow("lacks 8..16, then whole")
+            << QList<Damage>{{0, frames8to16, {}}, {0, {}, {}}} << 0 << 0u;
         QTest::newRow("lacks 8..16 three times")
             << QList<Damage>{{0, frames8to16, {}}, {0, frames8to16, {}}, {0, frames8to16, {}}} << -1
             << bits8to16;
@@ -487,7 +486,8 @@ private slots:
             << QList<Damage>{{0, {3}, {}}, {0, {12}, {}}, {0, {}, {17}}} << 0 << 0u;
         QTest::newRow("two damaged answers of two models")
             << QList<Damage>{{0, {3}, {}}, {1, {12}, {}}} << -1 << (1u << 3 | 1u << 12);
-        QTest::newRow("a byte lost in frame 5, then whole") << QList<Damage>{{0, {}, {5}}, {0, {}, {}}} << 0 << 0u;
+        QTest::newRow("a byte lost in frame 5, then whole")
+            << QList<Damage>{{0, {}, {5}}, {0, {}, {}}} << 0 << 0u;
         QTest::newRow("the model changes, each lacks a frame, the third whole")
             << QList<Damage>{{0, {3}, {}}, {1, {5}, {}}, {1, {}, {}}} << 1 << 0u;
         QTest::newRow("the AUX frame lost a byte twice")
@@ -589,6 +589,10 @@ private slots:
         FrameDecoder decoder;
         int wrong = 0;
         const auto check = [&](size_t k, const TxSettingsRecord &before) {
+            if (!takenWholeOrNothing(st, k, s, d, before)) {
+                qWarning("answer %d: neither taken whole nor left out", int(k));
+                ++wrong;
+            }
             wrong += wrongFields(st.answers[k], s, d, before, [&](int f, int now, int was, int sent) {
                 qWarning("answer %d field %d: %d, before %d, sent %d", int(k), f, now, was, sent);
             });

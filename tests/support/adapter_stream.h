@@ -33,6 +33,8 @@ struct AdapterStream {
         int version;
         bool lossy;
         int overAt = -1;
+        std::vector<QByteArray> frames; // the nineteen frames as sent, before a byte was lost
+        bool afterGarbage = false;      // garbage came since the answer before
     };
     std::vector<Answer> answers;
     std::vector<int> liveAfterGarbage; // where the first live frame after garbage starts
@@ -71,6 +73,7 @@ struct AdapterStream {
     }
     void garbage(int n)
     {
+        garbageSince = garbageSince || n > 0;
         for (int k = 0; k < n; ++k)
             bytes += char(biasedByte());
         liveAfterGarbage.push_back(bytes.size());
@@ -80,8 +83,10 @@ struct AdapterStream {
     // lossPercent, live frames between frames with livePercent.
     void answer(const TxSettingsRecord &model, int version, int lossPercent, int livePercent)
     {
-        answers.push_back({bytes.size(), unset(), unset(), kUnset, false});
+        answers.push_back({bytes.size(), unset(), unset(), kUnset, false, -1, {}, false});
         Answer &a = answers.back();
+        a.afterGarbage = garbageSince;
+        garbageSince = false;
         live(int(rnd(3)));
         TxLiveDataRecord d = startLiveData();
         d.txVersion = version;
@@ -91,6 +96,7 @@ struct AdapterStream {
                 frames.push_back(withFreeBytes(buildAuxFrame(model), auxFrameLayout()));
             frames.push_back(withFreeBytes(buildSettingsFrame(l, model, d), l));
         }
+        a.frames = frames;
         for (QByteArray f : frames) {
             if (int(rnd(100)) < lossPercent) {
                 TxLiveDataRecord refD;
@@ -140,6 +146,7 @@ struct AdapterStream {
     }
 
 private:
+    bool garbageSince = false;
     // Bytes the length rules never examine get any value.
     QByteArray withFreeBytes(QByteArray f, const SettingsFrameLayout &l)
     {
@@ -185,6 +192,31 @@ inline int wrongFields(const AdapterStream::Answer &a, const TxSettingsRecord &s
         wrong += !ok;
     }
     return wrong + (!a.lossy && d.txVersion != a.version);
+}
+
+// What must hold after answer k without exception: the settings are those
+// from before or the whole set the answer carried, never a mix (unless an
+// earlier answer carried the same set, when two damaged answers may agree on
+// a frame they both lost a byte of); an answer of whole frames after no
+// garbage is that whole set, its version too.
+inline bool takenWholeOrNothing(const AdapterStream &st, size_t k, const TxSettingsRecord &s,
+                                const TxLiveDataRecord &d, const TxSettingsRecord &before)
+{
+    const auto whole = [&](size_t j) {
+        TxSettingsRecord full = before;
+        TxLiveDataRecord fd;
+        for (const QByteArray &f : st.answers[j].frames)
+            referenceDecode(f, full, fd);
+        return full;
+    };
+    const AdapterStream::Answer &a = st.answers[k];
+    const TxSettingsRecord full = whole(k);
+    if (!a.lossy && !a.afterGarbage)
+        return s == full && d.txVersion == a.version;
+    for (size_t j = 0; j < k; ++j)
+        if (st.answers[j].frames == a.frames)
+            return true;
+    return s == before || s == full;
 }
 
 // Feeds the stream to the decoder in pieces of 1..maxCut bytes, opening an
