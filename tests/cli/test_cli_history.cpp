@@ -307,6 +307,11 @@ void TestCliHistory::theUndoIsTheRightOne()
         };
         const ProgramRun r = runProgram(TXCTL_PATH, args, options);
         const QString said = r.out + r.err;
+        // txctl pauses 200 ms between the backup and the first line; a test
+        // held up longer than that signals too late for this row to say
+        // anything (the write then rightly finishes first).
+        if (step.signal == Step::AtBackup && said.contains("the write was finished first"))
+            QSKIP("the signal came after the first line (a busy machine)");
         QVERIFY2(r.status == step.status && QRegularExpression(step.said).match(said).hasMatch(),
                  qPrintable(QString("%1: status %2\n%3").arg(step.command).arg(r.status).arg(said)));
         QCOMPARE(signalled, step.signal != Step::None);

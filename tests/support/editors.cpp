@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
+#include <QString>
 #include <deque>
 #include <set>
 
@@ -178,4 +179,30 @@ void setDistinctValues(MainWindow &w, int seed)
     TxLiveData.rxRssi = 40 + seed;
     TxLiveData.rxVolt = 50 + seed;
     TxLiveData.extVolt = 120 + seed;
+}
+
+QStringList editorsOffStore(MainWindow &w)
+{
+    QStringList out;
+    for (const EditorField &e : editorFields()) {
+        QWidget *widget = editorWidget(w, e.name);
+        double shown = 0, stored = 0;
+        switch (e.kind) {
+        case EditorField::Spin:
+            shown = static_cast<QSpinBox *>(widget)->value();
+            stored = *e.value;
+            break;
+        case EditorField::Combo:
+            shown = static_cast<QComboBox *>(widget)->currentIndex();
+            stored = *e.value;
+            break;
+        case EditorField::DoubleSpin:
+            shown = qRound(static_cast<QDoubleSpinBox *>(widget)->value() * 10);
+            stored = qRound(*e.doubleValue * 10);
+            break;
+        }
+        if (shown != stored)
+            out << QString("%1 shows %2, store %3").arg(e.name).arg(shown).arg(stored);
+    }
+    return out;
 }

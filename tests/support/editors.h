@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <vector>
 
 class MainWindow;
@@ -32,3 +33,7 @@ QWidget *editorWidget(MainWindow &w, const char *name);
 // differ between seeds 1 and 2; the D/R mirrors agree with the arrays of the
 // selected channel and position. Also sets every live value.
 void setDistinctValues(MainWindow &w, int seed);
+
+// The editors whose shown value differs from the store, as "name shows X,
+// store Y".
+QStringList editorsOffStore(MainWindow &w);

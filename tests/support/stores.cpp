@@ -1,5 +1,6 @@
 #include "support/stores.h"
 
+#include "link/frames.h"
 #include "link/sequences.h"
 
 void forEachSettingsInt(TxSettingsRecord &s, const std::function<void(int &)> &f)
@@ -118,4 +119,15 @@ QByteArray settingsFileOf(TxSettingsRecord s)
 {
     const SettingsLines l = buildSettingsLines(s);
     return l.s + l.g + l.h;
+}
+
+std::vector<QByteArray> readAnswerFrames(const TxSettingsRecord &s, const TxLiveDataRecord &d)
+{
+    std::vector<QByteArray> out;
+    for (const SettingsFrameLayout &l : settingsFrameLayouts()) {
+        if (l.seq == kAuxSeq + 1)
+            out.push_back(buildAuxFrame(s));
+        out.push_back(buildSettingsFrame(l, s, d));
+    }
+    return out;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QRandomGenerator>
 #include <functional>
+#include <vector>
 
 #include "model/txsettings.h"
 
@@ -19,3 +20,7 @@ TxSettingsRecord factorySettings();
 
 // The settings file (the three lines) SAVE writes for s.
 QByteArray settingsFileOf(TxSettingsRecord s);
+
+// The nineteen frames a transmitter holding s (and d's version) sends in
+// answer to "RR", in sequence order: the AUX frame is number 7.
+std::vector<QByteArray> readAnswerFrames(const TxSettingsRecord &s, const TxLiveDataRecord &d);

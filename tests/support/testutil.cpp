@@ -42,6 +42,77 @@ void MessageBoxCatcher::poll()
     }
 }
 
+FarEnd::FarEnd(PtyPair &p) : pty(p)
+{
+    // Polled: reads what the tool has sent every few milliseconds.
+    poll.setInterval(3);
+    connect(&poll, &QTimer::timeout, this, [this] { readable(); });
+    poll.start();
+    pace.setInterval(2);
+    connect(&pace, &QTimer::timeout, this, [this] { writeNext(); });
+}
+
+void FarEnd::send(const std::vector<QByteArray> &chunks)
+{
+    for (const QByteArray &c : chunks)
+        queue.push_back(c);
+    if (!pace.isActive())
+        pace.start();
+}
+
+void FarEnd::pullPlug()
+{
+    cut = true;
+    poll.stop();
+    pace.stop();
+    pty.closeMaster();
+}
+
+void FarEnd::readable()
+{
+    if (cut)
+        return;
+    const QByteArray got = pty.read(0);
+    if (got.isEmpty())
+        return;
+    received += got;
+    for (int at = received.indexOf("RR", scanFrom); at >= 0; at = received.indexOf("RR", scanFrom)) {
+        scanFrom = at + 2;
+        ++asks;
+        if (answer) {
+            for (const QByteArray &c : answer(asks))
+                queue.push_back(c);
+        } else {
+            std::move(onRead.begin(), onRead.end(), std::back_inserter(queue));
+            onRead.clear();
+        }
+        if (!pace.isActive())
+            pace.start();
+    }
+    if (cutWhen && !cut && cutWhen(received))
+        pullPlug();
+}
+
+void FarEnd::writeNext()
+{
+    if (queue.empty()) {
+        pace.stop();
+        return;
+    }
+    if (answers() < written && sinceWrite.isValid() && sinceWrite.elapsed() < 50)
+        return;
+    if (cutAfterChunks >= 0 && written >= cutAfterChunks) {
+        pullPlug();
+        return;
+    }
+    if (beforeWrite)
+        beforeWrite(written);
+    pty.write(queue.front());
+    queue.pop_front();
+    ++written;
+    sinceWrite.start();
+}
+
 QByteArray readWhile(PtyPair &pty, int ms, const std::function<bool(const QByteArray &)> &done)
 {
     QByteArray got;

@@ -8,7 +8,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <deque>
 #include <functional>
+#include <iterator>
+#include <vector>
 
 #include "support/waiting.h"
 
@@ -33,6 +36,52 @@ public:
 private:
     void poll();
     QTimer timer;
+};
+
+// The transmitter's side of a pseudo-terminal, driven by the test event by
+// event: records what the tool sends, answers each "RR" with planned writes,
+// and pulls the plug when told to. The window's own pauses and nested loops
+// serve it exactly as they serve a transmitter.
+class FarEnd : public QObject
+{
+public:
+    explicit FarEnd(PtyPair &p);
+
+    QByteArray received;
+    // Chunks written one per write after the next "RR" (each waits for the
+    // tool's "WWW" answer to the one before, or 50 ms).
+    std::deque<QByteArray> onRead;
+    // When set, the chunks written after every "RR" instead, by its number
+    // (the first is 1).
+    std::function<std::vector<QByteArray>(int ask)> answer;
+    // Called right before chunk `index` (counted from 0 over every chunk
+    // written) goes out.
+    std::function<void(int index)> beforeWrite;
+    // Pulls the plug as soon as this holds for what was received.
+    std::function<bool(const QByteArray &)> cutWhen;
+    // Pulls the plug after this many chunks (-1: never).
+    int cutAfterChunks = -1;
+    bool cut = false;
+    int written = 0;
+    int asks = 0; // the "RR"s received
+
+    int answers() const { return received.count('W') / 3; }
+    bool idle() const { return cut || (queue.empty() && answers() >= written); }
+
+    // Writes now, one chunk per write, paced like the planned answers.
+    void send(const std::vector<QByteArray> &chunks);
+    void pullPlug();
+
+private:
+    void readable();
+    void writeNext();
+
+    PtyPair &pty;
+    QTimer poll;
+    QTimer pace;
+    std::deque<QByteArray> queue;
+    QElapsedTimer sinceWrite;
+    int scanFrom = 0;
 };
 
 // Collects what the tool writes to the master side of pty while the event

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "app/mainwindow.h"
+#include "link/receive.h"
 #include "link/sequences.h"
 #include "model/bindings.h"
 #include "model/txsettings.h"
@@ -332,12 +333,14 @@ void TestSequences::nestedWriteSequences_data()
 
 // The transmitter ends with one consistent, newest set: the outer sequence
 // does not go on with its older lines after a nested one sent its set. READ
-// is no write: its "RR" falls between two lines.
+// is no write: its "RR"s (asked again, as nothing answers) fall between two
+// lines, and it tells that nothing was changed.
 void TestSequences::nestedWriteSequences()
 {
     QFETCH(QString, outer);
     QFETCH(QString, inner);
     QFETCH(int, innerAfterLines);
+    MessageBoxCatcher boxes;
     PtyPair pty;
     setTestPorts({pty.slavePath()});
     TxSettings = randomStore(6);
@@ -369,8 +372,13 @@ void TestSequences::nestedWriteSequences()
     QStringList expectedTokens{"OK"};
     if (inner == "toolButton_Read") {
         expectedTokens += lineTokens(outerLines);
-        expectedTokens.insert(1 + innerAfterLines, "RR");
+        for (int ask = 0; ask < kReadAsks; ++ask)
+            expectedTokens.insert(1 + innerAfterLines, "RR");
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(boxes.boxes[0].first, QString("Note"));
+        QVERIFY2(boxes.lastText().endsWith("Nothing was changed."), qPrintable(boxes.lastText()));
     } else {
+        QCOMPARE(boxes.count(), 0);
         expectedTokens += lineTokens(outerLines).mid(0, innerAfterLines);
         expectedTokens += lineTokens(innerLines);
     }
