@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cli/output.h"
+#include "cli/output_file.h"
 
 namespace {
 
@@ -100,42 +101,17 @@ bool addHistoryEntry(HistoryEvent event, const QString &port, const QByteArray &
         if (newest.open(QIODevice::ReadOnly) && newest.read(bytes.size() + 1) == bytes)
             return true;
     }
-    // Written whole under a temporary name, then linked to its own name:
-    // link() never replaces a file, so an entry of another txctl made in
-    // the same millisecond stays, and this one takes the next free name.
-    QByteArray temporary = QFile::encodeName(folder + "/.entry-XXXXXX");
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = reasonOf(folder, errno);
-        return false;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temporary.constData());
-        *error = reasonOf(folder, writeErrno);
-        return false;
-    }
     const QString stem = QString("%1-%2-%3-%4")
                              .arg(QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss.zzz'Z'"),
                                   eventWord(event), portWord(port))
                              .arg(::getpid());
-    bool linked = false;
-    int err = 0;
-    for (int n = 0; n < 1000 && !linked; ++n) {
-        const QString name = n == 0 ? stem + ".txt" : QString("%1-%2.txt").arg(stem).arg(n);
-        linked = ::link(temporary.constData(), QFile::encodeName(folder + '/' + name).constData()) == 0;
-        err = errno;
-        if (!linked && err != EEXIST)
-            break;
-    }
-    ::unlink(temporary.constData());
-    if (!linked) {
-        *error = reasonOf(folder, err);
+    // An entry of another txctl made in the same millisecond stays; this one
+    // takes the next free name.
+    const auto nameFor = [&](int n) {
+        return n == 0 ? stem + ".txt" : QString("%1-%2.txt").arg(stem).arg(n);
+    };
+    if (!writeNewFile(folder, nameFor, 1000, bytes)) {
+        *error = reasonOf(folder, errno);
         return false;
     }
     // The oldest go first.

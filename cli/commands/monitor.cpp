@@ -12,6 +12,7 @@
 #include "cli/interrupts.h"
 #include "cli/monitor_view.h"
 #include "cli/output.h"
+#include "cli/output_file.h"
 #include "cli/port_link.h"
 
 namespace {
@@ -43,11 +44,15 @@ int runMonitor(const CommandLine &line)
     const bool toCsv = line.isSet("csv");
     if (toCsv && line.value("csv").isEmpty())
         return failWith("monitor: --csv wants a file name");
-    CsvRecording csv;
+    // A file gets the new recording beside it, which replaces it once the
+    // first row is in: a run that records nothing leaves an earlier recording
+    // as it was. Rows are written one by one: a killed run keeps every row so
+    // far.
+    OutputFile csv(toCsv ? line.value("csv") : QString("-"));
     QString error;
-    if (toCsv && !csv.open(line.value("csv"), &error))
+    if (toCsv && !csv.open(&error))
         return failWith(error);
-    const bool screen = isTerminal(STDOUT_FILENO) && !csv.toStandardOutput();
+    const bool screen = isTerminal(STDOUT_FILENO) && !(toCsv && csv.toStandardOutput());
     const bool rowsToStdout = !screen && !toCsv;
     bool readerGone = false;
     QString csvFailure, stdoutFailure;
@@ -60,7 +65,7 @@ int runMonitor(const CommandLine &line)
             failure = cannotWrite(place, qt_error_string(errno));
     };
     auto emitRow = [&](const QString &row) {
-        if (toCsv && csvFailure.isEmpty() && !readerGone && !csv.write(row))
+        if (toCsv && csvFailure.isEmpty() && !readerGone && !csv.append(row.toLatin1() + '\n'))
             noteFailure(csvFailure, csv.place());
         if (rowsToStdout && (std::printf("%s\n", qPrintable(row)) < 0 || std::fflush(stdout) != 0))
             noteFailure(stdoutFailure, "standard output");

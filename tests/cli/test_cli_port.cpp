@@ -1,8 +1,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
@@ -124,6 +126,10 @@ private slots:
     void txsimLeavesOtherFilesAlone();
     void talksOnATerminal_data();
     void talksOnATerminal();
+    void outputsGoThroughALink_data();
+    void outputsGoThroughALink();
+    void aTerminalOutputIsNeverOpened_data();
+    void aTerminalOutputIsNeverOpened();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -646,6 +652,86 @@ void TestCliPort::talksOnATerminal()
     const ProgramRun r = runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options);
     QCOMPARE(r.status, status);
     QVERIFY2(r.err.endsWith(said) || wire.bytes.contains(said), (r.err + wire.bytes).constData());
+}
+
+// Every output named through a symbolic link lands in the link's target: the
+// link stays a link, the target keeps its permissions, and no temporary file
+// stays beside either.
+void TestCliPort::outputsGoThroughALink_data()
+{
+    QTest::addColumn<QStringList>("args"); // PORT, FILE (a settings file), CSV, OUT (the link)
+    QTest::addColumn<QString>("suffix");   // of the link and its target
+    QTest::newRow("read -o") << QStringList{"read", "PORT", "-o", "OUT"} << ".txt";
+    QTest::newRow("monitor --csv") << QStringList{"monitor", "PORT", "--csv", "OUT", "--seconds", "0.5"}
+                                   << ".csv";
+    QTest::newRow("export -o") << QStringList{"export", "FILE", "-o", "OUT"} << ".json";
+    QTest::newRow("import -o") << QStringList{"import", "JSON", "-o", "OUT"} << ".txt";
+    QTest::newRow("sheet -o") << QStringList{"sheet", "FILE", "-o", "OUT"} << ".pdf";
+    QTest::newRow("plot -o") << QStringList{"plot", "CSV", "-o", "OUT"} << ".png";
+}
+
+void TestCliPort::outputsGoThroughALink()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, suffix);
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    QTemporaryDir here, there;
+    const QString file = here.filePath("model.txt"), json = here.filePath("model.json");
+    const QString csv = here.filePath("live.csv"), target = there.filePath("target" + suffix);
+    const QString link = here.filePath("link" + suffix);
+    QVERIFY(writeFile(file, settingsFileOf(factorySettings())) &&
+            writeFile(json, settingsToJson(factorySettings())) &&
+            writeFile(csv, "time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"
+                           "0.100,1500,1500,1500,1500,1500,1500,1500,1500,11.85,5.1,12.6,-70\n") &&
+            writeFile(target, "old"));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0);
+    const QStringList before = QDir(here.path()).entryList(QDir::Files | QDir::System | QDir::Hidden);
+    args.replaceInStrings("PORT", tx.slavePath()).replaceInStrings("FILE", file);
+    args.replaceInStrings("JSON", json).replaceInStrings("CSV", csv).replaceInStrings("OUT", link);
+
+    const Run r = txctl(args << "-q");
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QVERIFY(QFileInfo(link).isSymLink());
+    const QByteArray written = readFile(target);
+    QVERIFY(written.size() > 100 && written != "old");
+    struct stat st;
+    QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), 0640);
+    QCOMPARE(QDir(there.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target" + suffix});
+    QCOMPARE(QDir(here.path()).entryList(QDir::Files | QDir::System | QDir::Hidden), before);
+}
+
+// A terminal named as an output (a serial port's bytes would reach the
+// device) is refused from what the system says of the name alone: it is never
+// opened, as opening a serial port may reset what hangs on it.
+void TestCliPort::aTerminalOutputIsNeverOpened_data()
+{
+    QTest::addColumn<QStringList>("args"); // TTY: the terminal, FILE: a settings file
+    QTest::newRow("monitor --csv") << QStringList{"monitor", "/dev/no-such-port", "--csv", "TTY"};
+    QTest::newRow("read -o") << QStringList{"read", "/dev/no-such-port", "-o", "TTY"};
+    QTest::newRow("export -o") << QStringList{"export", "FILE", "-o", "TTY"};
+    QTest::newRow("sheet -o") << QStringList{"sheet", "FILE", "-o", "TTY"};
+}
+
+void TestCliPort::aTerminalOutputIsNeverOpened()
+{
+    QFETCH(QStringList, args);
+    PtyPair pty;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt");
+    QVERIFY(pty.isValid() && writeFile(file, settingsFileOf(factorySettings())));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 &&
+            ::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(), IN_OPEN) >= 0);
+    const Run r = txctl(args.replaceInStrings("TTY", pty.slavePath()).replaceInStrings("FILE", file));
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains("a terminal or serial port, not a file"), qPrintable(r.err));
+    char event[4096];
+    const ssize_t opened = ::read(watch, event, sizeof event);
+    ::close(watch);
+    QCOMPARE(opened, ssize_t(-1)); // no open event
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
