@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "cli/interrupts.h"
 #include "cli/output.h"
 
 namespace {
@@ -63,7 +64,9 @@ int runCommand(const CliCommand &command, const QStringList &args)
     if (parser.positionalArguments().size() != int(command.arguments.size()))
         return failWith(QString("%1: wrong number of arguments (usage: txctl %2)")
                             .arg(line.command, QString::fromLatin1(command.usage)));
-    return command.run(line);
+    const int status = command.run(line);
+    // A command that stopped for a signal ends with the signal's status.
+    return status == kExitError && interruptRequested() ? interruptExitStatus() : status;
 }
 
 int missingOption(const CommandLine &line, const QString &option)

@@ -86,12 +86,14 @@ bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, T
     if (!link.open(port, error))
         return false;
     const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
-    if (interruptRequested()) {
-        // Nothing has been written by the caller yet: close cleanly and end
-        // as every command ends on Ctrl-C.
-        std::exit(interrupted(link));
-    }
     link.close();
+    if (interruptRequested()) {
+        // Nothing has been written by the caller yet: it ends as every
+        // command ends on Ctrl-C (its status is the signal's, see runCommand),
+        // dropping what it had begun on its way out.
+        *error = "interrupted";
+        return false;
+    }
     if (!ok)
         return false;
     settings = link.settings;

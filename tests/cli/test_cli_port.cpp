@@ -130,6 +130,8 @@ private slots:
     void outputsGoThroughALink();
     void aTerminalOutputIsNeverOpened_data();
     void aTerminalOutputIsNeverOpened();
+    void anInterruptedSourceLeavesNoFile_data();
+    void anInterruptedSourceLeavesNoFile();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -732,6 +734,30 @@ void TestCliPort::aTerminalOutputIsNeverOpened()
     const ssize_t opened = ::read(watch, event, sizeof event);
     ::close(watch);
     QCOMPARE(opened, ssize_t(-1)); // no open event
+}
+
+// Ctrl-C while a SOURCE is read from the port: the output begun for it is
+// dropped on the way out, the port is left with "DIS".
+void TestCliPort::anInterruptedSourceLeavesNoFile_data()
+{
+    QTest::addColumn<QStringList>("args"); // PORT, OUT
+    QTest::newRow("sheet") << QStringList{"sheet", "PORT", "-o", "OUT.pdf"};
+    QTest::newRow("plot --settings") << QStringList{"plot", "OUT.csv", "--settings", "PORT", "-o", "OUT.png"};
+}
+
+void TestCliPort::anInterruptedSourceLeavesNoFile()
+{
+    QFETCH(QStringList, args);
+    PtyPair pty;
+    QTemporaryDir dir;
+    QVERIFY(pty.isValid() && writeFile(dir.filePath("out.csv"), "time_s,TX_V\n0.1,11.85\n"));
+    args.replaceInStrings("PORT", pty.slavePath()).replaceInStrings("OUT", dir.filePath("out"));
+    Wire wire;
+    const Run r = txctl(args, &pty, &wire, 4); // after "OK" and "RR"
+    QCOMPARE(r.status, 130);
+    QCOMPARE(r.err.section('\n', -2), QString("txctl: interrupted\n"));
+    QVERIFY2(wire.bytes.startsWith("OKRR") && wire.bytes.endsWith("DIS"), wire.bytes.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.csv"});
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)
