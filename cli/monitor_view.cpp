@@ -38,7 +38,7 @@ QString csvRow(double seconds, const TxLiveDataRecord &d)
     return cells.join(',');
 }
 
-QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
+QString screenText(const TxLiveDataRecord &d, double seconds, qint64 silentMs, int *shownLines)
 {
     QStringList lines;
     for (int i = 0; i < 8; ++i)
@@ -46,7 +46,11 @@ QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
     lines << QString("TX %1   RX %2   EXT %3   RSSI %4")
                  .arg(txVoltText(d.txVolt), tenthsVoltText(d.rxVolt), tenthsVoltText(d.extVolt),
                       rssiText(d.rxRssi));
-    lines << QString("%1 s  (Ctrl-C ends)").arg(seconds, 0, 'f', 1);
+    const QString silence =
+        silentMs >= kNoDataAfterMs
+            ? QString("  no data from the transmitter for %1 s").arg(silentMs / 1000.0, 0, 'f', 1)
+            : QString();
+    lines << QString("%1 s  (Ctrl-C ends)%2").arg(seconds, 0, 'f', 1).arg(silence);
     QString out;
     if (*shownLines > 0)
         out += QString("\033[%1A").arg(*shownLines);

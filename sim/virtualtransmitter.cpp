@@ -257,7 +257,7 @@ QByteArray VirtualTransmitter::nextLiveFrame()
 
 void VirtualTransmitter::liveTick()
 {
-    if (!streaming || !pty.isValid() || (isDumping() && !liveDuringDump))
+    if (mute || !streaming || !pty.isValid() || (isDumping() && !liveDuringDump))
         return;
     if (liveIntervalMs > 0) {
         // A frame whose turn comes while the line is still busy is skipped.

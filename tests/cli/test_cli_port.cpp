@@ -120,6 +120,8 @@ private slots:
     void failuresAreOneLineAndLeaveNoFile();
     void monitorRecordsTheLiveValues();
     void monitorEndsWhenThePortVanishes();
+    void monitorRecordsOnlyWhatCame_data();
+    void monitorRecordsOnlyWhatCame();
     void sourceThroughALinkToThePort();
     void readNamesValuesAFileCannotHold();
     void thePortIsLockedByDevice();
@@ -500,6 +502,73 @@ void TestCliPort::monitorRecordsTheLiveValues()
     }
     QVERIFY(last <= 2.1);
     QCOMPARE(saidTo(tx), (QStringList{"OK", "DIS"}));
+}
+
+// The rows of a recording as (milliseconds, values).
+QVector<QPair<qint64, QString>> recordedRows(const QString &csv)
+{
+    QVector<QPair<qint64, QString>> rows;
+    const QStringList lines = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines.mid(1))
+        rows.append({qRound64(line.section(',', 0, 0).toDouble() * 1000), line.section(',', 1)});
+    return rows;
+}
+
+// What monitor records is what the link carried. A transmitter silent for a
+// while (muted) leaves a gap in the recording that plot finds, not copies of
+// its last values; the screen says no data comes. A monitor held up (SIGSTOP)
+// skips the refreshes it missed instead of making them up in a burst: no two
+// rows fall on one refresh slot.
+void TestCliPort::monitorRecordsOnlyWhatCame_data()
+{
+    QTest::addColumn<bool>("stopMonitor"); // else the transmitter goes silent
+    QTest::newRow("transmitter silent") << false;
+    QTest::newRow("monitor held up") << true;
+}
+
+void TestCliPort::monitorRecordsOnlyWhatCame()
+{
+    QFETCH(bool, stopMonitor);
+    VirtualTransmitter tx;
+    PtyPair screen;
+    QVERIFY(tx.isValid() && screen.isValid());
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("live.csv");
+    QByteArray shown; // the screen, read as it comes so that it never fills up
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] { shown += screen.read(); });
+    drain.start(20);
+    QProcess monitor;
+    monitor.start("/bin/sh", {"-c", "exec \"$0\" monitor -q \"$1\" --csv \"$2\" >\"$3\"", TXCTL_PATH,
+                              tx.slavePath(), csv, screen.slavePath()});
+    QVERIFY(waitFor([&] { return recordedRows(csv).size() >= 3; }, 10000));
+    if (stopMonitor)
+        ::kill(pid_t(monitor.processId()), SIGSTOP);
+    else
+        tx.setMute(true);
+    QElapsedTimer quiet;
+    quiet.start();
+    // The quiet time is set here, never measured.
+    QVERIFY(waitFor([&] { return quiet.elapsed() >= 2000; }, 10000));
+    if (!stopMonitor)
+        QVERIFY(waitFor([&] { return shown.contains("no data from the transmitter for"); }, 10000));
+    const int before = recordedRows(csv).size();
+    if (stopMonitor)
+        ::kill(pid_t(monitor.processId()), SIGCONT);
+    else
+        tx.setMute(false);
+    QVERIFY(waitFor([&] { return recordedRows(csv).size() >= before + 5; }, 10000));
+    monitor.terminate();
+    QVERIFY(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
+
+    const QVector<QPair<qint64, QString>> rows = recordedRows(csv);
+    for (int i = 1; i < rows.size(); ++i)
+        QVERIFY2((rows[i].first + 5) / 100 > (rows[i - 1].first + 5) / 100, qPrintable(QString::number(i)));
+    if (!stopMonitor) {
+        const Run plot = txctl({"plot", "--json", csv});
+        QCOMPARE(plot.status, 0);
+        QVERIFY2(!plot.out.contains("\"gaps\": [],"), qPrintable(plot.out));
+    }
 }
 
 // The adapter pulled while monitor records: a pseudo-terminal hung up reads
