@@ -28,6 +28,18 @@ QString quoted(const char *begin, const char *end)
     return "\"" + text + "\"";
 }
 
+// The name of a field of a row: time_s, then the series.
+QString columnName(int field)
+{
+    return field == 0 ? QString("time_s") : plotSeriesName(field - 1);
+}
+
+// A figure for JSON: a number, or null where there is none.
+QString jsonFigure(double v)
+{
+    return std::isfinite(v) ? plotFigure(v) : QString("null");
+}
+
 } // namespace
 
 QString plotSeriesName(int series)
@@ -150,7 +162,15 @@ bool PlotLog::addRow(const char *begin, const char *end, QString *error)
                 if (ec != std::errc() || ptr != stop || !std::isfinite(value[field])) {
                     *error = QString("line %1: %2 in column %3 is not a number")
                                  .arg(lineNumber)
-                                 .arg(quoted(p, stop), field == 0 ? "time_s" : plotSeriesName(field - 1));
+                                 .arg(quoted(p, stop), columnName(field));
+                    return false;
+                }
+                const double limit = field == 0 ? kPlotMaxSeconds : kPlotMaxValue;
+                if (std::abs(value[field]) > limit) {
+                    *error =
+                        QString("line %1: %2 in column %3 is outside what a recording holds (%4..%5)")
+                            .arg(lineNumber)
+                            .arg(quoted(p, stop), columnName(field), plotFigure(-limit), plotFigure(limit));
                     return false;
                 }
             }
@@ -309,10 +329,10 @@ QByteArray PlotLog::summaryJson() const
 {
     QString out = QString("{\n  \"rows\": %1,\n  \"duration_s\": %2,\n  \"gaps\": [")
                       .arg(rowCount)
-                      .arg(plotFigure(duration()));
+                      .arg(jsonFigure(duration()));
     for (size_t i = 0; i < gapList.size(); ++i)
         out += QString("%1\n    {\"start_s\": %2, \"length_s\": %3}")
-                   .arg(i ? "," : "", plotFigure(gapList[i].start), plotFigure(gapList[i].length));
+                   .arg(i ? "," : "", jsonFigure(gapList[i].start), jsonFigure(gapList[i].length));
     out += gapList.empty() ? "],\n" : "\n  ],\n";
     out += "  \"series\": {";
     for (int s = kPlotTxV; s < kPlotSeriesCount; ++s) {
@@ -320,10 +340,10 @@ QByteArray PlotLog::summaryJson() const
         out += QString("%1\n    \"%2\": {").arg(s > kPlotTxV ? "," : "", plotSeriesName(s));
         out += st.count == 0 ? QString("\"min\": null, \"mean\": null, \"max\": null")
                              : QString("\"min\": %1, \"mean\": %2, \"max\": %3")
-                                   .arg(plotFigure(st.min), plotFigure(st.mean()), plotFigure(st.max));
+                                   .arg(jsonFigure(st.min), jsonFigure(st.mean()), jsonFigure(st.max));
         if (levels.set)
             out += QString(", \"alarm\": %1, \"below_alarm_s\": %2")
-                       .arg(plotFigure(levels.of(s)), plotFigure(st.belowAlarmS));
+                       .arg(jsonFigure(levels.of(s)), jsonFigure(st.belowAlarmS));
         out += "}";
     }
     out += "\n  }\n}\n";

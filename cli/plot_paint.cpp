@@ -138,9 +138,18 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
                 ++c;
                 continue;
             }
-            size_t end = c;
-            while (end < cells.size() && below(end))
-                ++end;
+            // One band from a row below to the last row below after it: columns
+            // without a row of their own (fewer rows than columns) lie inside
+            // it, up to a row that is not below or that follows a break.
+            size_t end = c + 1;
+            for (size_t i = end; i < cells.size(); ++i) {
+                const PlotCell &cell = cells[i][size_t(series)];
+                if (cell.count == 0)
+                    continue;
+                if (!below(i) || (cell.breakBefore && i > end))
+                    break;
+                end = i + 1;
+            }
             p.fillRect(QRectF(box.left() + c * columnWidth, box.top(), (end - c) * columnWidth, box.height()),
                        rgb(kPlotBelowRgb));
             c = end;

@@ -13,6 +13,7 @@
 #include "cli/monitor_view.h"
 #include "cli/output.h"
 #include "cli/output_file.h"
+#include "cli/plot.h"
 #include "cli/port_link.h"
 
 namespace {
@@ -22,7 +23,7 @@ constexpr int kMonitorRefreshMs = 100;
 // How early a refresh may come: the wake-up timer is not exact.
 constexpr int kTickSlackMs = 5;
 // The longest recording monitor takes: a year.
-constexpr int kMonitorMaxSeconds = 366 * 24 * 3600;
+constexpr int kMonitorMaxSeconds = int(kRecordingMaxSeconds);
 
 // --seconds as milliseconds, -1 without it; false when it is no duration.
 bool endAfterMs(const CommandLine &line, qint64 *endMs)
