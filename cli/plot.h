@@ -115,6 +115,9 @@ public:
 
 private:
     bool addRow(const char *begin, const char *end, QString *error);
+    bool readFields(const char *begin, const char *end, double *value, bool *present, int *fields,
+                    QString *error) const;
+    bool readNumber(const char *p, const char *stop, int field, double *value, QString *error) const;
     void widenBins();
 
     PlotAlarms levels;
