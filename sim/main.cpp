@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +28,18 @@ void onSignal(int)
     (void)ignored;
 }
 
+// The help on standard output; 1 with the reason when it could not be
+// written there (a full disk, a closed pipe).
+int printHelp(const QString &help)
+{
+    const QByteArray text = help.toLocal8Bit();
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
+        std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "txsim: standard output: cannot write it (%s)\n", std::strerror(errno));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -35,7 +49,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription("A virtual 8-channel transmitter on a pseudo-terminal.");
-    parser.addHelpOption();
+    const QCommandLineOption helpOpt({"h", "help"}, "Displays help on commandline options.");
+    parser.addOption(helpOpt);
     const QCommandLineOption linkOpt("link", "Also make PATH a symbolic link to the port.", "PATH");
     const QCommandLineOption rateOpt("rate",
                                      "Live frame pairs (servo + telemetry) per second; 0 sends as fast as a "
@@ -63,7 +78,12 @@ int main(int argc, char *argv[])
                                        "SECONDS");
     parser.addOptions(
         {linkOpt, rateOpt, splitOpt, joinOpt, cutOpt, garbageOpt, freeOpt, alterOpt, muteOpt, vanishOpt});
-    parser.process(app);
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "txsim: %s (txsim --help)\n", qPrintable(parser.errorText()));
+        return 1;
+    }
+    if (parser.isSet(helpOpt))
+        return printHelp(parser.helpText());
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "txsim: unexpected argument \"%s\" (txsim --help)\n",
                      qPrintable(parser.positionalArguments().first()));
