@@ -240,6 +240,7 @@ void VirtualTransmitter::stopAll()
     dump.clear();
     dumpNext = 0;
     pieces.clear();
+    uncut.clear(); // the rest of the last frame goes with it
     drainTimer.stop();
     held.clear();
     joinFlushTimer.stop();
