@@ -6,6 +6,7 @@
 
 #include "cli/interrupts.h"
 #include "cli/output.h"
+#include "file/linerange.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
