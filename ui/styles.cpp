@@ -5,6 +5,16 @@
 
 namespace Styles {
 
+QFont arialBold()
+{
+    QFont f;
+    f.setFamily("Arial");
+    f.setBold(true);
+    f.setItalic(false);
+    f.setWeight(75);
+    return f;
+}
+
 namespace {
 
 QString toolbarButtonWith(const char *pressedBg, const char *pressedColor)
