@@ -8,6 +8,7 @@
 #include "cli/interrupts.h"
 #include "cli/output.h"
 #include "cli/port_trouble.h"
+#include "file/linerange.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
@@ -131,12 +132,14 @@ bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, T
     if (!link.open(port, error))
         return false;
     const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
-    if (interruptRequested()) {
-        // Nothing has been written by the caller yet: close cleanly and end
-        // as every command ends on Ctrl-C.
-        std::exit(interrupted(link));
-    }
     link.close();
+    if (interruptRequested()) {
+        // Nothing has been written by the caller yet: it ends as every
+        // command ends on Ctrl-C (its status is the signal's, see runCommand),
+        // dropping what it had begun on its way out.
+        *error = "interrupted";
+        return false;
+    }
     if (!ok)
         return false;
     settings = link.settings;

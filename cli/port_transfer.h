@@ -24,7 +24,8 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error);
 
 // Reads the settings from the transmitter on `port` the way `txctl read`
 // does (all 19 frames, validated as the window validates them). On failure
-// returns false with a one-line reason in *error.
+// returns false with a one-line reason in *error, "interrupted" after a
+// signal.
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
                   QString *error);
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "link/lines.h"
 #include "model/choices.h"
 #include "model/validation.h"
 
@@ -282,7 +281,7 @@ int settingValue(const SettingInfo &info, const TxSettingsRecord &s)
     // The rules reach fields through non-const references; nothing is written.
     TxSettingsRecord &store = const_cast<TxSettingsRecord &>(s);
     if (a.volts)
-        return toTenths(a.volts->field(store)); // what the lines carry
+        return voltsToTenths(a.volts->field(store)); // what the lines carry
     return a.rule->field(store);
 }
 
@@ -371,25 +370,9 @@ QStringList settingDifferences(const TxSettingsRecord &a, const TxSettingsRecord
     return out;
 }
 
-void settingLineRange(const SettingInfo &info, int *lower, int *upper)
+int &settingField(const SettingInfo &info, TxSettingsRecord &s)
 {
-    *lower = info.lower;
-    *upper = info.upper;
-    if (info.carrier == SettingCarrier::FramesOnly)
-        return;
-    TxSettingsRecord probe{};
-    int lo = 0, hi = 0;
-    if (lineFieldRange(probe, accessOf(info).rule->field(probe), &lo, &hi)) {
-        *lower = std::max(*lower, lo);
-        *upper = std::min(*upper, hi);
-    }
-}
-
-bool settingFitsLine(const SettingInfo &info, int value)
-{
-    int lower = 0, upper = 0;
-    settingLineRange(info, &lower, &upper);
-    return value >= lower && value <= upper;
+    return accessOf(info).rule->field(s);
 }
 
 bool drEditCopyIsData(const TxSettingsRecord &s)

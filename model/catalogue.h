@@ -63,13 +63,9 @@ QString settingRangeText(const SettingInfo &info);
 // Whether value lies in the setting's valid range.
 bool settingAccepts(const SettingInfo &info, int value);
 
-// The values of the valid range that a settings line (and so a settings
-// file) can carry, from the line layout's field widths: the TX and RX alarms
-// end at 23.9 V, the EXT alarm at 99.9 V, mix masters and slaves at 9.
-void settingLineRange(const SettingInfo &info, int *lower, int *upper);
-// Whether a settings line can carry `value` of the setting as it is. The one
-// answer for read, write, import and diff.
-bool settingFitsLine(const SettingInfo &info, int value);
+// The integer field of the store that a row stands for (for Volts its
+// tenths), as the line layout and the frames address it.
+int &settingField(const SettingInfo &info, TxSettingsRecord &s);
 
 // The G line carries the UP and DOWN rates of the selected D/R channel a
 // second time (the D/R group's UP: and DOWN: boxes). While the D/R channel is
