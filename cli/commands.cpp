@@ -28,7 +28,7 @@ const std::vector<CliCommand> &cliCommands()
     static const std::vector<CliCommand> commands = {
         portsCommand(),   doctorCommand(),  readCommand(), writeCommand(), resetCommand(),
         monitorCommand(), historyCommand(), showCommand(), diffCommand(),  exportCommand(),
-        importCommand(),  sheetCommand(),   plotCommand(),
+        importCommand(),  mergeCommand(), sheetCommand(),   plotCommand(),
     };
     return commands;
 }

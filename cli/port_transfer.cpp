@@ -198,6 +198,10 @@ WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord 
         const WriteOutcome kept = keepBackup(link, quiet, backup);
         if (kept != WriteOutcome::Written)
             return kept;
+        if (backup.fromHeld && !backup.fromHeld(link.settings, s, &error)) {
+            link.close();
+            return stopFailed(error + "; nothing sent");
+        }
         waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
     // Before the first line a signal cancels: nothing has changed yet.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "cli/args.h"
 #include "cli/history.h"
@@ -36,6 +37,10 @@ struct Backup {
     HistoryEvent after = HistoryEvent::Written;
     int timeoutMs = kDefaultTimeoutS * 1000;
     const char *command = "write";
+    // Makes the settings to send from those the transmitter holds, once they
+    // are read and kept (write --only and --keep; needs `wanted`). A refusal
+    // returns false with the reason in *error, and nothing is sent.
+    std::function<bool(const TxSettingsRecord &held, TxSettingsRecord &s, QString *error)> fromHeld;
 };
 
 // The --no-backup option of write and reset.
