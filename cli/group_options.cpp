@@ -10,7 +10,8 @@ std::vector<QCommandLineOption> groupOptions(const QString &base)
                      "lists them), everything else as %1 holds it.")
                  .arg(base),
              "GROUPS"},
-            {"keep", QString("Take everything from SOURCE but these groups, which stay as %1 holds them.").arg(base),
+            {"keep",
+             QString("Take everything from SOURCE but these groups, which stay as %1 holds them.").arg(base),
              "GROUPS"}};
 }
 

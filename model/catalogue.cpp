@@ -277,7 +277,8 @@ std::vector<SettingGroup> buildGroups()
         }
         if (i == 0 || info.page != rows[i - 1].page || info.group != rows[i - 1].group) {
             const int header = info.group.indexOf("--");
-            groups.push_back({header < 0 ? info.group : info.group.left(header), info.page, false, false, {}});
+            groups.push_back(
+                {header < 0 ? info.group : info.group.left(header), info.page, false, false, {}});
         }
         groups[pageAt].rows.push_back(int(i));
         groups.back().rows.push_back(int(i));

@@ -99,9 +99,9 @@ QStringList derivedSettingFields();
 // column header ("END POINT" for "END POINT--L---R---"). The D/R group (and
 // so the ADVANCE1 page) also holds the D/R edit copy (drEditCopyRows()).
 struct SettingGroup {
-    QString name;      // "FAIL SAFE", "BASIC"
-    QString page;      // the page it is on, or its own name for a page
-    bool wholePage;    // a page rather than a box
+    QString name;   // "FAIL SAFE", "BASIC"
+    QString page;   // the page it is on, or its own name for a page
+    bool wholePage; // a page rather than a box
     bool holdsDrEditCopy;
     std::vector<int> rows; // indices into settingsCatalogue(), in its order
 };

@@ -38,8 +38,8 @@ int runMerge(const CommandLine &line)
 CliCommand mergeCommand()
 {
     std::vector<QCommandLineOption> options = groupOptions("BASE");
-    options.push_back({{"o", "output"}, "The settings file to write (required; \"-\" writes to standard output).",
-                       "FILE"});
+    options.push_back(
+        {{"o", "output"}, "The settings file to write (required; \"-\" writes to standard output).", "FILE"});
     return {"merge",
             "merge BASE SOURCE -o FILE",
             "Take some groups of settings from another SOURCE",

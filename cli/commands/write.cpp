@@ -86,7 +86,8 @@ QString portProblem(const QString &port)
     const QString path = portDevicePath(port);
     struct stat st;
     if (!port.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISCHR(st.st_mode))
-        return QString("%1: not a port (txctl write PORT SOURCE: the port comes first); nothing sent").arg(port);
+        return QString("%1: not a port (txctl write PORT SOURCE: the port comes first); nothing sent")
+            .arg(port);
     const QString problem = port.isEmpty() ? QString() : portAccessProblem(path);
     return problem.isEmpty() ? QString() : QString("%1: %2; nothing sent").arg(path, problem);
 }
