@@ -71,7 +71,7 @@ int runShow(const CommandLine &line)
         return printResult(groupsText());
     }
     if (line.arguments().isEmpty())
-        return failWith("show: SOURCE is missing (usage: txctl show [--json] SOURCE)");
+        return failWith("show: wrong number of arguments (usage: txctl show [--json] SOURCE)");
     std::vector<TxSettingsRecord> s;
     if (!loadSourceArguments(line.arguments(), line.quiet(), s))
         return kExitError;
