@@ -124,13 +124,13 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
 }
 
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
-                  QString *error)
+                  QString *error, int timeoutMs)
 {
     installInterruptHandler();
     PortLink link;
     if (!link.open(port, error))
         return false;
-    const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
+    const bool ok = readWithProgress(link, timeoutMs, quiet, error);
     if (interruptRequested()) {
         // Nothing has been written by the caller yet: close cleanly and end
         // as every command ends on Ctrl-C.

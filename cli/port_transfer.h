@@ -24,10 +24,11 @@ int interrupted(PortLink &link, const QString &what = QString());
 bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error);
 
 // Reads the settings from the transmitter on `port` the way `txctl read`
-// does (all 19 frames, validated as the window validates them). On failure
-// returns false with a one-line reason in *error.
+// does (all 19 frames, validated as the window validates them), waiting at
+// most timeoutMs for them. On failure returns false with a one-line reason in
+// *error.
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
-                  QString *error);
+                  QString *error, int timeoutMs = kDefaultTimeoutS * 1000);
 
 // What write and reset keep in the history: the settings they replace
 // (unless told not to) and what they sent.

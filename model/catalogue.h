@@ -7,8 +7,9 @@
 #include "model/txsettings.h"
 
 // The settings catalogue: one row per setting a user sets, with the name the
-// window shows it under and its range. show, diff, the JSON documents and the
-// printable sheet all read this table. The ranges are validation's (see
+// window shows it under and its range. show, diff, the JSON documents, the
+// printable sheet and the groups a template takes (settingGroups()) all read
+// this table. The ranges are validation's (see
 // model/validation.h); the catalogue only names them.
 
 // Which directions carry a setting: the S/G/H lines (and so settings files)

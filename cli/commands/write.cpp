@@ -57,12 +57,14 @@ bool settingsToSend(const GroupChoice &choice, const LoadedSource &source, const
 
 // --dry-run: what the write would change, as diff of the port and the
 // settings to send prints it; nothing but the read goes out.
-int dryRun(const QString &port, const GroupChoice &choice, const LoadedSource &source, bool quiet)
+int dryRun(const QString &port, const GroupChoice &choice, const LoadedSource &source, int timeout,
+           bool quiet)
 {
     TxSettingsRecord held, s;
     TxLiveDataRecord live;
     QString error;
-    if (!readFromPort(port, quiet, held, live, &error) || !settingsToSend(choice, source, held, s, &error))
+    if (!readFromPort(port, quiet, held, live, &error, timeout) ||
+        !settingsToSend(choice, source, held, s, &error))
         return failWith(error + "; nothing sent");
     const QStringList diffs = settingDifferences(held, s, true);
     QString listed;
@@ -119,7 +121,7 @@ int runWrite(const CommandLine &line)
     if (!source.note.isEmpty())
         progress(quiet, source.note);
     if (line.isSet("dry-run"))
-        return dryRun(port, choice, source, quiet);
+        return dryRun(port, choice, source, timeout, quiet);
     TxSettingsRecord s = source.settings;
     if (!choice.given && !settingsToSend(choice, source, s, s, &error))
         return failWith(error + "; nothing sent");
