@@ -468,10 +468,13 @@ const std::vector<SettingGroup> &settingGroups()
 
 const SettingGroup *findSettingGroup(const QString &name)
 {
+    // A box also by its whole title, as show prints it ("END POINT--L---R---").
     const QString wanted = groupMatchName(name);
-    for (const SettingGroup &g : settingGroups())
-        if (!wanted.isEmpty() && groupMatchName(g.name) == wanted)
+    for (const SettingGroup &g : settingGroups()) {
+        const QString title = g.wholePage ? g.name : settingsCatalogue()[size_t(g.rows.front())].group;
+        if (!wanted.isEmpty() && (groupMatchName(g.name) == wanted || groupMatchName(title) == wanted))
             return &g;
+    }
     return nullptr;
 }
 

@@ -110,7 +110,8 @@ struct SettingGroup {
 // Every group, in the catalogue's order: each page, then its boxes.
 const std::vector<SettingGroup> &settingGroups();
 // A group by name: letters and digits count, case does not ("fail-safe",
-// "FAIL SAFE", "fail_safe" and "failsafe" are one). Null when there is none.
+// "FAIL SAFE", "fail_safe" and "failsafe" are one); a box also by its whole
+// title. Null when there is none.
 const SettingGroup *findSettingGroup(const QString &name);
 // "BASIC, REVERSE, SUB-TRIM, ...": every group's name, for a message.
 QString settingGroupNames();
