@@ -27,9 +27,9 @@ QString wrapped(const QString &text, int width)
 const std::vector<CliCommand> &cliCommands()
 {
     static const std::vector<CliCommand> commands = {
-        portsCommand(),   doctorCommand(),  readCommand(), writeCommand(), resetCommand(),
-        monitorCommand(), historyCommand(), showCommand(), diffCommand(),  exportCommand(),
-        importCommand(),  sheetCommand(),   plotCommand(),
+        portsCommand(),   doctorCommand(),  readCommand(),  writeCommand(), resetCommand(),
+        monitorCommand(), historyCommand(), showCommand(),  diffCommand(),  exportCommand(),
+        importCommand(),  mergeCommand(),   sheetCommand(), plotCommand(),
     };
     return commands;
 }

@@ -125,13 +125,13 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
 }
 
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
-                  QString *error)
+                  QString *error, int timeoutMs)
 {
     installInterruptHandler();
     PortLink link;
     if (!link.open(port, error))
         return false;
-    const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
+    const bool ok = readWithProgress(link, timeoutMs, quiet, error);
     link.close();
     if (interruptRequested()) {
         // Nothing has been written by the caller yet: it ends as every
@@ -201,6 +201,10 @@ WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord 
         const WriteOutcome kept = keepBackup(link, quiet, backup);
         if (kept != WriteOutcome::Written)
             return kept;
+        if (backup.fromHeld && !backup.fromHeld(link.settings, s, &error)) {
+            link.close();
+            return stopFailed(error + "; nothing sent");
+        }
         waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
     // Before the first line a signal cancels: nothing has changed yet.

@@ -7,8 +7,9 @@
 #include "model/txsettings.h"
 
 // The settings catalogue: one row per setting a user sets, with the name the
-// window shows it under and its range. show, diff, the JSON documents and the
-// printable sheet all read this table. The ranges are validation's (see
+// window shows it under and its range. show, diff, the JSON documents, the
+// printable sheet and the groups a template takes (settingGroups()) all read
+// this table. The ranges are validation's (see
 // model/validation.h); the catalogue only names them.
 
 // Which directions carry a setting: the S/G/H lines (and so settings files)
@@ -86,3 +87,31 @@ QStringList settingRuleNames(const SettingInfo &info);
 // the D/R edit mirrors, recomputed from the per-channel arrays whenever a
 // file is loaded or a frame arrives.
 QStringList derivedSettingFields();
+
+// ---- groups ----
+
+// A group of settings that a command can take or keep as one: a box of the
+// window (REVERSE, FAIL SAFE, PROG.MIX2, ...) or a whole page (BASIC,
+// ADVANCE1, ...), as show prints them. A box's name is its title without the
+// column header ("END POINT" for "END POINT--L---R---"). The D/R group (and
+// so the ADVANCE1 page) also holds the D/R edit copy (drEditCopyRows()).
+struct SettingGroup {
+    QString name;   // "FAIL SAFE", "BASIC"
+    QString page;   // the page it is on, or its own name for a page
+    bool wholePage; // a page rather than a box
+    bool holdsDrEditCopy;
+    std::vector<int> rows; // indices into settingsCatalogue(), in its order
+};
+
+// Every group, in the catalogue's order: each page, then its boxes.
+const std::vector<SettingGroup> &settingGroups();
+// A group by name: letters and digits count, case does not ("fail-safe",
+// "FAIL SAFE", "fail_safe" and "failsafe" are one); a box also by its whole
+// title. Null when there is none.
+const SettingGroup *findSettingGroup(const QString &name);
+// "BASIC, REVERSE, SUB-TRIM, ...": every group's name, for a message.
+QString settingGroupNames();
+
+// Copies one setting's value from `from` to `to` exactly (for an alarm its
+// raw tenths and its volts both).
+void copySetting(const SettingInfo &info, const TxSettingsRecord &from, TxSettingsRecord &to);
