@@ -1,6 +1,5 @@
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QtDebug>
@@ -56,14 +55,18 @@ void MainWindow::on_toolButton_Save_clicked()
     const SettingsLines lines = sendSettings(false, &run);
 
     // A SAVE to the same file started during the pauses above has put newer
-    // settings there already: they stay.
-    const QString key = QFileInfo(fileName).absoluteFilePath();
+    // settings there already: they stay. The file is known by what the save
+    // writes, the target of a link, so two names of one file are one file.
+    // Only a save that reached the disk counts: when a newer one failed, this
+    // one still writes its set.
+    const QString key = resolvedTarget(fileName);
     if (newestSave.value(key) > run) {
         file.cancelWriting();
         return;
     }
-    newestSave.insert(key, run);
-    if (!writeAndCommit(file, settingsFileBytes(lines)))
+    if (writeAndCommit(file, settingsFileBytes(lines)))
+        newestSave.insert(key, run);
+    else
         QMessageBox::critical(this, "ERROR", kFileError, QMessageBox::Ok);
 }
 

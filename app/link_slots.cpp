@@ -141,16 +141,17 @@ void MainWindow::on_toolButton_Send_clicked()
 
 void MainWindow::on_toolButton_Reset_clicked()
 {
-    if (!commandMayRun(ui->toolButton_Reset))
-        return;
-    RestData();
-    RestData2();
-    sendSettings(true);
+    resetFrom(ui->toolButton_Reset);
 }
 
 void MainWindow::on_pushButton_Reset2_clicked()
 {
-    if (!commandMayRun(ui->pushButton_Reset2))
+    resetFrom(ui->pushButton_Reset2);
+}
+
+void MainWindow::resetFrom(QAbstractButton *button)
+{
+    if (!commandMayRun(button))
         return;
     RestData();
     RestData2();

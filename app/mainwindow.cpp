@@ -107,7 +107,7 @@ void MainWindow::enterClosedState()
     Servo_Display();
     ui->portNameBox->setEnabled(true);
     ui->openButton->setText("OPEN");
-    ui->toolButton_led->setIcon(QIcon(":/myImage/images/red.png"));
+    ui->setPortLamp(false);
     fillPortList(portLister());
 }
 
@@ -132,7 +132,7 @@ void MainWindow::on_openButton_clicked()
         ackOwed = false;
         ui->portNameBox->setEnabled(false);
         ui->openButton->setText("CLOSE");
-        ui->toolButton_led->setIcon(QIcon(":/myImage/images/green.png"));
+        ui->setPortLamp(true);
         serialPort.write("OK");
     } else {
         // While "DIS" drains, a chunk that arrives must not be answered:

@@ -222,6 +222,9 @@ private:
     // tells whether the command may go on (the window is still open and so
     // is the port; the notice is shown when the port is closed).
     bool commandMayRun(QAbstractButton *button);
+    // RESET and DATA RESET: the factory settings into the store, then sent
+    // as WRITE sends them; `button` is the one clicked.
+    void resetFrom(QAbstractButton *button);
     void onPortError(QSerialPort::SerialPortError error);
     // Tells the user that READ got no whole set, and which frames were missing.
     void readNotWholeNotice(const QString &why);

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "cli/interrupts.h"
 #include "cli/output.h"
 
 namespace {
@@ -26,12 +27,30 @@ QString wrapped(const QString &text, int width)
 const std::vector<CliCommand> &cliCommands()
 {
     static const std::vector<CliCommand> commands = {
-        portsCommand(),   doctorCommand(),  readCommand(), writeCommand(), resetCommand(),
-        monitorCommand(), historyCommand(), showCommand(), diffCommand(),  exportCommand(),
-        importCommand(),  sheetCommand(),   plotCommand(),
+        portsCommand(),   doctorCommand(),  readCommand(),  writeCommand(), resetCommand(),
+        monitorCommand(), historyCommand(), showCommand(),  diffCommand(),  exportCommand(),
+        importCommand(),  mergeCommand(),   sheetCommand(), plotCommand(),
     };
     return commands;
 }
+
+namespace {
+
+// The argument that was read as short options but looks like a name (a file
+// "-a.txt"): one dash, more than one letter, and some of them unknown as
+// options. Empty when there is none.
+QString dashedName(const QStringList &args, const QStringList &unknown)
+{
+    for (const QString &a : args.mid(1)) {
+        if (a == "--")
+            break;
+        if (a.size() > 2 && a.startsWith('-') && !a.startsWith("--") && unknown.contains(a.mid(1, 1)))
+            return a;
+    }
+    return QString();
+}
+
+} // namespace
 
 int runCommand(const CliCommand &command, const QStringList &args)
 {
@@ -49,6 +68,11 @@ int runCommand(const CliCommand &command, const QStringList &args)
         QString why = parser.errorText();
         if (why.endsWith('.'))
             why.chop(1);
+        const QString name = dashedName(args, parser.unknownOptionNames());
+        if (!name.isEmpty())
+            return failWith(
+                QString("%1: %2 (a name that starts with \"-\" goes after \"--\": txctl %1 -- %3)")
+                    .arg(line.command, why, name));
         return failWith(QString("%1: %2 (txctl %1 --help)").arg(line.command, why));
     }
     if (parser.isSet(help)) {
@@ -69,7 +93,9 @@ int runCommand(const CliCommand &command, const QStringList &args)
     if (given > int(command.arguments.size()) || given < int(command.arguments.size()) - optional)
         return failWith(QString("%1: wrong number of arguments (usage: txctl %2)")
                             .arg(line.command, QString::fromLatin1(command.usage)));
-    return command.run(line);
+    const int status = command.run(line);
+    // A command that stopped for a signal ends with the signal's status.
+    return status == kExitError && interruptRequested() ? interruptExitStatus() : status;
 }
 
 int missingOption(const CommandLine &line, const QString &option)

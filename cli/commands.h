@@ -71,5 +71,6 @@ CliCommand showCommand();
 CliCommand diffCommand();
 CliCommand exportCommand();
 CliCommand importCommand();
+CliCommand mergeCommand();
 CliCommand sheetCommand();
 CliCommand plotCommand();

@@ -63,34 +63,16 @@ bool loadSourceFull(const QString &source, bool quiet, LoadedSource &out, QStrin
         return true;
     }
     // "-" is standard input.
-    QFile file(path);
-    const bool standardInput = source == "-";
-    if (standardInput) {
-        loaded.name = "standard input";
-        if (!file.open(stdin, QIODevice::ReadOnly)) {
-            *error = QString("standard input: cannot read it (%1)").arg(file.errorString());
-            return false;
-        }
-    } else if (!file.exists()) {
+    if (source != "-" && !QFile::exists(path)) {
         *error = QString("%1: no such file or port").arg(source);
         return false;
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        *error = QString("%1: cannot read it (%2)").arg(source, file.errorString());
-        return false;
     }
-    const QByteArray bytes = readUpTo(file, kSourceReadLimit);
-    if (bytes.size() > kSourceReadLimit) {
-        *error = QString("%1: not a settings file or document (larger than %2 bytes)")
-                     .arg(loaded.name)
-                     .arg(kSourceReadLimit);
+    QByteArray bytes;
+    if (!readSourceFile(source, path, "a settings file or document", &bytes, &loaded.name, error))
         return false;
-    }
     if (looksLikeJson(bytes)) {
-        QString why;
-        if (!settingsFromJson(bytes, loaded.settings, &why)) {
-            *error = QString("%1: %2").arg(loaded.name, why);
+        if (!loadJsonDocument(loaded.name, bytes, loaded.settings, error))
             return false;
-        }
         loaded.kind = LoadedSource::JsonFile;
     } else {
         loaded.kind = LoadedSource::SettingsFile;
@@ -118,6 +100,39 @@ bool loadSourceArguments(const QStringList &sources, bool quiet, std::vector<TxS
         out.push_back(loaded.settings);
     }
     return true;
+}
+
+bool readSourceFile(const QString &source, const QString &path, const QString &what, QByteArray *bytes,
+                    QString *shownName, QString *error)
+{
+    QFile file(path);
+    const bool standardInput = source == "-";
+    *shownName = standardInput ? QString("standard input") : source;
+    if (standardInput) {
+        if (!file.open(stdin, QIODevice::ReadOnly)) {
+            *error = QString("standard input: cannot read it (%1)").arg(file.errorString());
+            return false;
+        }
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        *error = QString("%1: cannot read it (%2)").arg(source, file.errorString());
+        return false;
+    }
+    *bytes = readUpTo(file, kSourceReadLimit);
+    if (bytes->size() > kSourceReadLimit) {
+        *error = QString("%1: not %2 (larger than %3 bytes)").arg(*shownName, what).arg(kSourceReadLimit);
+        return false;
+    }
+    return true;
+}
+
+bool loadJsonDocument(const QString &name, const QByteArray &bytes, TxSettingsRecord &settings,
+                      QString *error)
+{
+    QString why;
+    if (settingsFromJson(bytes, settings, &why))
+        return true;
+    *error = QString("%1: %2").arg(name, why);
+    return false;
 }
 
 QByteArray readUpTo(QFile &file, qint64 limit)

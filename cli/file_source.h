@@ -28,6 +28,17 @@ bool isPortArgument(const QString &source);
 // its bytes over in pieces): more than limit bytes means the file is too large.
 QByteArray readUpTo(QFile &file, qint64 limit);
 
+// Reads a SOURCE that is a file (`path`, the history entry for @N) or "-",
+// standard input, whole: at most 1 MiB, as neither a settings file nor a
+// document comes near that; larger is "not WHAT". *shownName is the name
+// messages give it. On failure returns false with a one-line reason.
+bool readSourceFile(const QString &source, const QString &path, const QString &what, QByteArray *bytes,
+                    QString *shownName, QString *error);
+// Reads a JSON document (as export writes it) into settings; a reason that
+// starts with `name` when it is not one.
+bool loadJsonDocument(const QString &name, const QByteArray &bytes, TxSettingsRecord &settings,
+                      QString *error);
+
 // Loads a SOURCE: a settings file, a JSON file made by export, a port (read
 // first), or @N of the history; "-" is standard input. `mirrors` says what a
 // settings file's stale D/R edit mirrors do. On failure returns false with a

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "cli/output.h"
+#include "cli/output_file.h"
 
 namespace {
 
@@ -160,43 +161,17 @@ private:
     int err = 0;
 };
 
-// Writes `bytes` whole under a temporary name, then links it to `name` in
-// `folder`: link() never replaces a file, so an entry of another txctl under
-// the same name stays and this one takes "-1", "-2", ... after it. The one
-// place the history writes a file.
+// Writes `bytes` as a new entry named `name` in `folder`, whole: a file of
+// another txctl under the same name stays and this one takes "-1", "-2", ...
+// after it. The one place the history writes a file.
 bool writeEntryFile(const QString &folder, const QString &name, const QByteArray &bytes, QString *error)
 {
-    QByteArray temporary = QFile::encodeName(folder + "/.entry-XXXXXX");
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *error = reasonOf(folder, errno);
-        return false;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temporary.constData());
-        *error = reasonOf(folder, writeErrno);
-        return false;
-    }
     const QString stem = name.chopped(4); // ".txt"
-    bool linked = false;
-    int err = 0;
-    for (int n = 0; n < 1000 && !linked; ++n) {
-        const QString file = n == 0 ? name : QString("%1-%2.txt").arg(stem).arg(n);
-        linked = ::link(temporary.constData(), QFile::encodeName(folder + '/' + file).constData()) == 0;
-        err = errno;
-        if (!linked && err != EEXIST)
-            break;
-    }
-    ::unlink(temporary.constData());
-    if (!linked)
-        *error = reasonOf(folder, err);
-    return linked;
+    const auto nameFor = [&](int n) { return n == 0 ? name : QString("%1-%2.txt").arg(stem).arg(n); };
+    if (writeNewFile(folder, nameFor, 1000, bytes))
+        return true;
+    *error = reasonOf(folder, errno);
+    return false;
 }
 
 // True when the newest entry of `port` holds `bytes`.

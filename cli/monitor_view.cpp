@@ -1,17 +1,7 @@
 #include "cli/monitor_view.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "file/settingsfile.h"
 #include "model/telemetry.h"
 
 namespace {
@@ -48,7 +38,7 @@ QString csvRow(double seconds, const TxLiveDataRecord &d)
     return cells.join(',');
 }
 
-QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
+QString screenText(const TxLiveDataRecord &d, double seconds, qint64 silentMs, int *shownLines)
 {
     QStringList lines;
     for (int i = 0; i < 8; ++i)
@@ -56,7 +46,11 @@ QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
     lines << QString("TX %1   RX %2   EXT %3   RSSI %4")
                  .arg(txVoltText(d.txVolt), tenthsVoltText(d.rxVolt), tenthsVoltText(d.extVolt),
                       rssiText(d.rxRssi));
-    lines << QString("%1 s  (Ctrl-C ends)").arg(seconds, 0, 'f', 1);
+    const QString silence =
+        silentMs >= kNoDataAfterMs
+            ? QString("  no data from the transmitter for %1 s").arg(silentMs / 1000.0, 0, 'f', 1)
+            : QString();
+    lines << QString("%1 s  (Ctrl-C ends)%2").arg(seconds, 0, 'f', 1).arg(silence);
     QString out;
     if (*shownLines > 0)
         out += QString("\033[%1A").arg(*shownLines);
@@ -64,78 +58,4 @@ QString screenText(const TxLiveDataRecord &d, double seconds, int *shownLines)
         out += "\r" + l + "\033[K\n";
     *shownLines = lines.size();
     return out;
-}
-
-bool CsvRecording::open(const QString &csvName, QString *error)
-{
-    name = csvName;
-    if (toStandardOutput()) {
-        fd = STDOUT_FILENO;
-        return true;
-    }
-    if (QFileInfo(name).isDir()) {
-        *error = cannotWrite(name, "a folder");
-        return false;
-    }
-    if (isSpecialFile(name)) {
-        fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        if (fd >= 0 && ::isatty(fd) == 1) {
-            ::close(fd);
-            fd = -1;
-            *error = cannotWrite(name, "a terminal or serial port, not a file");
-            return false;
-        }
-    } else {
-        QByteArray path = QFile::encodeName(name) + ".XXXXXX";
-        fd = ::mkstemp(path.data());
-        if (fd >= 0) {
-            temporary = QFile::decodeName(path);
-            // The mode a new file gets, or the one the old recording had.
-            struct stat old;
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            const mode_t mode = ::stat(QFile::encodeName(name).constData(), &old) == 0 ? (old.st_mode & 07777)
-                                                                                       : (0666 & ~mask);
-            ::fchmod(fd, mode);
-        }
-    }
-    if (fd < 0) {
-        const int why = errno;
-        const QString tooLong = why == ENAMETOOLONG ? temporaryNameProblem(name) : QString();
-        *error = cannotWrite(name, tooLong.isEmpty() ? qt_error_string(why) : tooLong);
-        return false;
-    }
-    return true;
-}
-
-bool CsvRecording::write(const QString &row)
-{
-    return writeAll(fd, row.toLatin1() + '\n');
-}
-
-bool CsvRecording::putInPlace(QString *error)
-{
-    if (temporary.isEmpty())
-        return true;
-    const bool moved =
-        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(name).constData()) == 0;
-    if (!moved)
-        *error = cannotWrite(name, qt_error_string(errno));
-    dropTemporary();
-    return moved;
-}
-
-void CsvRecording::close()
-{
-    if (fd >= 0 && fd != STDOUT_FILENO)
-        ::close(fd);
-    fd = -1;
-    dropTemporary(); // nothing recorded: the earlier recording stays
-}
-
-void CsvRecording::dropTemporary()
-{
-    if (!temporary.isEmpty())
-        ::unlink(QFile::encodeName(temporary).constData());
-    temporary.clear();
 }

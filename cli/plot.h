@@ -25,6 +25,14 @@ enum PlotSeries { kPlotCh1 = 0, kPlotTxV = 8, kPlotRxV, kPlotExtV, kPlotRssi, kP
 // "CH1" .. "CH8", "TX_V", "RX_V", "EXT_V", "RSSI_dBm": the CSV's column names.
 QString plotSeriesName(int series);
 
+// The longest recording monitor makes: a year. plot takes times of at most
+// that (and a minute more) either side of 0, and values of at most
+// kPlotMaxValue either side of 0 (a frame's field is 16 bits): anything
+// beyond is no recording of monitor's, and would overflow the chart's span.
+constexpr double kRecordingMaxSeconds = 366.0 * 24 * 3600;
+constexpr double kPlotMaxSeconds = kRecordingMaxSeconds + 60;
+constexpr double kPlotMaxValue = 65535;
+
 // Rows further apart than this are a gap in the recording.
 constexpr double kPlotGapSeconds = 0.5;
 
@@ -107,6 +115,9 @@ public:
 
 private:
     bool addRow(const char *begin, const char *end, QString *error);
+    bool readFields(const char *begin, const char *end, double *value, bool *present, int *fields,
+                    QString *error) const;
+    bool readNumber(const char *p, const char *stop, int field, double *value, QString *error) const;
     void widenBins();
 
     PlotAlarms levels;

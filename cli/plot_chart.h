@@ -1,16 +1,13 @@
 #pragma once
 
 // The chart of txctl plot from the inside: its measures, and what its
-// layout (cli/plot_layout.cpp), its painting (cli/plot_paint.cpp) and its
-// PNG writer (cli/plot_png.cpp) share.
+// layout (cli/plot_layout.cpp) and its painting (cli/plot_paint.cpp) share.
 
 #include <QByteArray>
 #include <QPageLayout>
 #include <QSizeF>
 #include <QString>
 #include <vector>
-
-class QImage;
 
 // The chart's measures in canvas units (pixels of the PNG).
 constexpr double kLeft = 92; // room for the value labels
@@ -39,6 +36,3 @@ QString plotUnit(int series);
 double plotNiceStep(double span, int parts);
 // Time ticks: the shortest step that leaves at most `most` of them.
 double plotTimeStep(double span, int most);
-
-// The PNG file of an RGB32 image (whose pixels it reuses).
-QByteArray plotPng(QImage &image);

@@ -18,6 +18,19 @@ constexpr int kFields = 1 + kPlotSeriesCount;
 constexpr qint64 kChunk = 1 << 20;
 constexpr qint64 kMaxLine = 4096;
 
+// Whether a first line is the header of a recording (after a byte-order
+// mark an editor may have put there).
+bool isHeader(const char *begin, const char *end, QString *error)
+{
+    if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
+        begin += 3;
+    if (size_t(end - begin) != sizeof kHeader - 1 || std::memcmp(begin, kHeader, sizeof kHeader - 1) != 0) {
+        *error = QString("not a recording of txctl monitor (its first line is not \"%1\")").arg(kHeader);
+        return false;
+    }
+    return true;
+}
+
 // A field of a row as the reader quotes it in a message.
 QString quoted(const char *begin, const char *end)
 {
@@ -26,6 +39,18 @@ QString quoted(const char *begin, const char *end)
     if (end - begin > kShown)
         text += "...";
     return "\"" + text + "\"";
+}
+
+// The name of a field of a row: time_s, then the series.
+QString columnName(int field)
+{
+    return field == 0 ? QString("time_s") : plotSeriesName(field - 1);
+}
+
+// A figure for JSON: a number, or null where there is none.
+QString jsonFigure(double v)
+{
+    return std::isfinite(v) ? plotFigure(v) : QString("null");
 }
 
 } // namespace
@@ -121,44 +146,61 @@ bool PlotLog::read(QIODevice &in, QString *error)
     return true;
 }
 
-bool PlotLog::addRow(const char *begin, const char *end, QString *error)
+// The fields of a row into value[] (present[] false for an empty one), and
+// their count into *fields; false with the reason for a field that is no
+// number or beyond what a recording holds.
+bool PlotLog::readFields(const char *begin, const char *end, double *value, bool *present, int *fields,
+                         QString *error) const
 {
-    ++lineNumber;
-    if (end > begin && end[-1] == '\r') // written or edited elsewhere
-        --end;
-    if (lineNumber == 1) {
-        if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
-            begin += 3;
-        if (size_t(end - begin) != sizeof kHeader - 1 ||
-            std::memcmp(begin, kHeader, sizeof kHeader - 1) != 0) {
-            *error = QString("not a recording of txctl monitor (its first line is not \"%1\")").arg(kHeader);
-            return false;
-        }
-        return true;
-    }
-
-    double value[kFields];
-    bool present[kFields];
     int field = 0;
     for (const char *p = begin;; ++field) {
         const char *comma = static_cast<const char *>(memchr(p, ',', size_t(end - p)));
         const char *stop = comma ? comma : end;
         if (field < kFields) {
             present[field] = stop != p;
-            if (present[field]) {
-                const auto [ptr, ec] = std::from_chars(p, stop, value[field]);
-                if (ec != std::errc() || ptr != stop || !std::isfinite(value[field])) {
-                    *error = QString("line %1: %2 in column %3 is not a number")
-                                 .arg(lineNumber)
-                                 .arg(quoted(p, stop), field == 0 ? "time_s" : plotSeriesName(field - 1));
-                    return false;
-                }
-            }
+            if (present[field] && !readNumber(p, stop, field, &value[field], error))
+                return false;
         }
         if (!comma)
             break;
         p = comma + 1;
     }
+    *fields = field;
+    return true;
+}
+
+bool PlotLog::readNumber(const char *p, const char *stop, int field, double *value, QString *error) const
+{
+    const auto [ptr, ec] = std::from_chars(p, stop, *value);
+    if (ec != std::errc() || ptr != stop || !std::isfinite(*value)) {
+        *error = QString("line %1: %2 in column %3 is not a number")
+                     .arg(lineNumber)
+                     .arg(quoted(p, stop), columnName(field));
+        return false;
+    }
+    const double limit = field == 0 ? kPlotMaxSeconds : kPlotMaxValue;
+    if (std::abs(*value) > limit) {
+        *error = QString("line %1: %2 in column %3 is outside what a recording holds (%4..%5)")
+                     .arg(lineNumber)
+                     .arg(quoted(p, stop), columnName(field), plotFigure(-limit), plotFigure(limit));
+        return false;
+    }
+    return true;
+}
+
+bool PlotLog::addRow(const char *begin, const char *end, QString *error)
+{
+    ++lineNumber;
+    if (end > begin && end[-1] == '\r') // written or edited elsewhere
+        --end;
+    if (lineNumber == 1)
+        return isHeader(begin, end, error);
+
+    double value[kFields];
+    bool present[kFields];
+    int field = 0;
+    if (!readFields(begin, end, value, present, &field, error))
+        return false;
     if (++field != kFields) {
         *error =
             QString("line %1: %2 field(s) where the header has %3").arg(lineNumber).arg(field).arg(kFields);
@@ -309,10 +351,10 @@ QByteArray PlotLog::summaryJson() const
 {
     QString out = QString("{\n  \"rows\": %1,\n  \"duration_s\": %2,\n  \"gaps\": [")
                       .arg(rowCount)
-                      .arg(plotFigure(duration()));
+                      .arg(jsonFigure(duration()));
     for (size_t i = 0; i < gapList.size(); ++i)
         out += QString("%1\n    {\"start_s\": %2, \"length_s\": %3}")
-                   .arg(i ? "," : "", plotFigure(gapList[i].start), plotFigure(gapList[i].length));
+                   .arg(i ? "," : "", jsonFigure(gapList[i].start), jsonFigure(gapList[i].length));
     out += gapList.empty() ? "],\n" : "\n  ],\n";
     out += "  \"series\": {";
     for (int s = kPlotTxV; s < kPlotSeriesCount; ++s) {
@@ -320,10 +362,10 @@ QByteArray PlotLog::summaryJson() const
         out += QString("%1\n    \"%2\": {").arg(s > kPlotTxV ? "," : "", plotSeriesName(s));
         out += st.count == 0 ? QString("\"min\": null, \"mean\": null, \"max\": null")
                              : QString("\"min\": %1, \"mean\": %2, \"max\": %3")
-                                   .arg(plotFigure(st.min), plotFigure(st.mean()), plotFigure(st.max));
+                                   .arg(jsonFigure(st.min), jsonFigure(st.mean()), jsonFigure(st.max));
         if (levels.set)
             out += QString(", \"alarm\": %1, \"below_alarm_s\": %2")
-                       .arg(plotFigure(levels.of(s)), plotFigure(st.belowAlarmS));
+                       .arg(jsonFigure(levels.of(s)), jsonFigure(st.belowAlarmS));
         out += "}";
     }
     out += "\n  }\n}\n";

@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QImageWriter>
 #include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +18,9 @@
 #include "cli/plot_chart.h"
 
 namespace {
+
+// The PNG writer's quality: 80 is zlib's fastest compression level.
+constexpr int kPngQuality = 80;
 
 QColor rgb(unsigned v)
 {
@@ -50,6 +54,7 @@ struct Chart {
     using Cells = std::vector<std::array<PlotCell, kPlotSeriesCount>>;
     void paintPanel(QPainter &p, size_t index, const Cells &cells,
                     const std::vector<double> &timeTicks) const;
+    void shadeBelow(QPainter &p, const QRectF &box, int series, double alarm, const Cells &cells) const;
     void paintBars(QPainter &p, const QRectF &box, int series, const Cells &cells,
                    const std::function<double(double)> &y) const;
     void paintPath(QPainter &p, const QRectF &box, int series, const Cells &cells,
@@ -127,25 +132,8 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
         const double x0 = x(g.start), x1 = std::max(x(g.start + g.length), x0 + 1);
         p.fillRect(QRectF(x0, box.top(), x1 - x0, box.height()), rgb(kPlotGapRgb));
     }
-    const double columnWidth = box.width() / double(cells.size());
-    if (hasAlarm) {
-        for (size_t c = 0; c < cells.size();) {
-            auto below = [&](size_t i) {
-                const PlotCell &cell = cells[i][size_t(series)];
-                return cell.count > 0 && cell.min < alarm;
-            };
-            if (!below(c)) {
-                ++c;
-                continue;
-            }
-            size_t end = c;
-            while (end < cells.size() && below(end))
-                ++end;
-            p.fillRect(QRectF(box.left() + c * columnWidth, box.top(), (end - c) * columnWidth, box.height()),
-                       rgb(kPlotBelowRgb));
-            c = end;
-        }
-    }
+    if (hasAlarm)
+        shadeBelow(p, box, series, alarm, cells);
 
     // The grid with its labels.
     p.setFont(font(12));
@@ -195,6 +183,38 @@ void Chart::paintPanel(QPainter &p, size_t index, const Cells &cells,
 // On a raster, each column is a bar of whole pixels from its lowest to its
 // highest reading, stretched to where the previous column ended when the two
 // are joined: what a stroked line would cover, at a fraction of the cost.
+// The time below the alarm: a band from each row below to the last row
+// below after it.
+void Chart::shadeBelow(QPainter &p, const QRectF &box, int series, double alarm, const Cells &cells) const
+{
+    const double columnWidth = box.width() / double(cells.size());
+    for (size_t c = 0; c < cells.size();) {
+        auto below = [&](size_t i) {
+            const PlotCell &cell = cells[i][size_t(series)];
+            return cell.count > 0 && cell.min < alarm;
+        };
+        if (!below(c)) {
+            ++c;
+            continue;
+        }
+        // One band from a row below to the last row below after it: columns
+        // without a row of their own (fewer rows than columns) lie inside
+        // it, up to a row that is not below or that follows a break.
+        size_t end = c + 1;
+        for (size_t i = end; i < cells.size(); ++i) {
+            const PlotCell &cell = cells[i][size_t(series)];
+            if (cell.count == 0)
+                continue;
+            if (!below(i) || (cell.breakBefore && i > end))
+                break;
+            end = i + 1;
+        }
+        p.fillRect(QRectF(box.left() + c * columnWidth, box.top(), (end - c) * columnWidth, box.height()),
+                   rgb(kPlotBelowRgb));
+        c = end;
+    }
+}
+
 void Chart::paintBars(QPainter &p, const QRectF &box, int series, const Cells &cells,
                       const std::function<double(double)> &y) const
 {
@@ -336,7 +356,13 @@ QByteArray renderPlot(const PlotLog &log, const PlotHeading &heading, bool chann
             QPainter p(&image);
             chart.paint(p);
         }
-        return plotPng(image);
+        // Qt's writer at zlib's fastest level: a chart is mostly flat colour,
+        // and a PNG is written once.
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(kPngQuality);
+        if (!writer.write(image))
+            return QByteArray();
+        return bytes;
     }
     case PlotFormat::Svg: {
         QSvgGenerator svg;

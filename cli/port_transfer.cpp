@@ -8,6 +8,7 @@
 #include "cli/interrupts.h"
 #include "cli/output.h"
 #include "cli/port_trouble.h"
+#include "file/linerange.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 #include "link/sequences.h"
@@ -124,19 +125,21 @@ bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error)
 }
 
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
-                  QString *error)
+                  QString *error, int timeoutMs)
 {
     installInterruptHandler();
     PortLink link;
     if (!link.open(port, error))
         return false;
-    const bool ok = readWithProgress(link, kDefaultTimeoutS * 1000, quiet, error);
-    if (interruptRequested()) {
-        // Nothing has been written by the caller yet: close cleanly and end
-        // as every command ends on Ctrl-C.
-        std::exit(interrupted(link));
-    }
+    const bool ok = readWithProgress(link, timeoutMs, quiet, error);
     link.close();
+    if (interruptRequested()) {
+        // Nothing has been written by the caller yet: it ends as every
+        // command ends on Ctrl-C (its status is the signal's, see runCommand),
+        // dropping what it had begun on its way out.
+        *error = "interrupted";
+        return false;
+    }
     if (!ok)
         return false;
     settings = link.settings;
@@ -198,6 +201,10 @@ WriteOutcome openAndWrite(PortLink &link, const QString &port, TxSettingsRecord 
         const WriteOutcome kept = keepBackup(link, quiet, backup);
         if (kept != WriteOutcome::Written)
             return kept;
+        if (backup.fromHeld && !backup.fromHeld(link.settings, s, &error)) {
+            link.close();
+            return stopFailed(error + "; nothing sent");
+        }
         waitMs(kButtonLockMs); // as the window's buttons after a READ
     }
     // Before the first line a signal cancels: nothing has changed yet.

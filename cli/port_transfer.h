@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "cli/args.h"
 #include "cli/history.h"
@@ -23,10 +24,11 @@ int interrupted(PortLink &link, const QString &what = QString());
 bool readWithProgress(PortLink &link, int timeout, bool quiet, QString *error);
 
 // Reads the settings from the transmitter on `port` the way `txctl read`
-// does (all 19 frames, validated as the window validates them). On failure
-// returns false with a one-line reason in *error.
+// does (a whole set, validated as the window validates them), waiting at most
+// timeoutMs for it. On failure returns false with a one-line reason in
+// *error, "interrupted" after a signal.
 bool readFromPort(const QString &port, bool quiet, TxSettingsRecord &settings, TxLiveDataRecord &live,
-                  QString *error);
+                  QString *error, int timeoutMs = kDefaultTimeoutS * 1000);
 
 // What write and reset keep in the history: the settings they replace
 // (unless told not to) and what they sent.
@@ -36,6 +38,10 @@ struct Backup {
     HistoryEvent after = HistoryEvent::Written;
     int timeoutMs = kDefaultTimeoutS * 1000;
     const char *command = "write";
+    // Makes the settings to send from those the transmitter holds, once they
+    // are read and kept (write --only and --keep; needs `wanted`). A refusal
+    // returns false with the reason in *error, and nothing is sent.
+    std::function<bool(const TxSettingsRecord &held, TxSettingsRecord &s, QString *error)> fromHeld;
 };
 
 // The --no-backup option of write and reset.

@@ -106,16 +106,9 @@ void paintDualRate(QPainter &p, const SheetCurve &c)
         p.drawLine(dash);
     p.setPen(QPen(Qt::black, 2));
     p.drawRect(drFrame());
-    const DrCurve &d = c.dualRate;
-    QPainterPath lower;
-    lower.moveTo(d.lowerStart);
-    lower.cubicTo(d.lowerC1, d.lowerC2, d.centre);
-    QPainterPath upper;
-    upper.moveTo(d.upperStart);
-    upper.cubicTo(d.upperC1, d.upperC2, d.centre);
     p.setPen(QPen(Qt::black, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(lower);
-    p.drawPath(upper);
+    for (const QPainterPath &half : drCurvePaths<QPainterPath>(c.dualRate))
+        p.drawPath(half);
 }
 
 } // namespace

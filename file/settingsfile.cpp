@@ -1,5 +1,6 @@
 #include "file/settingsfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -132,4 +133,16 @@ bool openForLoad(QFile &file)
     }
 #endif
     return file.open(QIODevice::ReadOnly);
+}
+
+QString resolvedTarget(const QString &path)
+{
+    // As the system follows them: at most 40 links.
+    constexpr int kMaxLinks = 40;
+    QString p = QFileInfo(path).absoluteFilePath();
+    for (int i = 0; i < kMaxLinks && QFileInfo(p).isSymLink(); ++i)
+        p = QFileInfo(p).symLinkTarget();
+    const QFileInfo info(p);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? p : QDir(folder).filePath(info.fileName());
 }

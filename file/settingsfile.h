@@ -68,3 +68,7 @@ bool openForLoad(QFile &file);
 // pipe, a device, a socket): a settings file is never saved over such a
 // thing, which the save file's rename would replace by a plain file.
 bool isSpecialFile(const QString &path);
+// The file that writing to `path` reaches: its symbolic links followed (also
+// one whose target does not exist yet), as an absolute path with the links of
+// its folder resolved. Two names of one file give one target.
+QString resolvedTarget(const QString &path);

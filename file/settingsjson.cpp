@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "file/linerange.h"
 #include "file/settingsfile.h"
 #include "link/sequences.h"
 #include "model/bindings.h"

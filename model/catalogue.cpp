@@ -1,10 +1,10 @@
 #include "model/catalogue.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <stdexcept>
 
-#include "link/lines.h"
 #include "model/choices.h"
 #include "model/validation.h"
 
@@ -250,6 +250,49 @@ const Access &accessOf(const SettingInfo &info)
     throw std::logic_error("settings catalogue: unknown key " + info.key.toStdString());
 }
 
+// A group name as names are matched: its letters and digits, lower case.
+QString groupMatchName(const QString &name)
+{
+    QString out;
+    for (const QChar c : name)
+        if (c.isLetterOrNumber())
+            out += c.toLower();
+    return out;
+}
+
+// The groups from the catalogue's rows: a page where the page changes, a box
+// where the box title changes. A box title's column header ("--L---R---")
+// is no part of its name.
+std::vector<SettingGroup> buildGroups()
+{
+    std::vector<SettingGroup> groups;
+    const std::vector<SettingInfo> &rows = catalogue().rows;
+    size_t pageAt = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const SettingInfo &info = rows[i];
+        if (i == 0 || info.page != rows[i - 1].page) {
+            pageAt = groups.size();
+            groups.push_back({info.page, info.page, true, false, {}});
+        }
+        if (i == 0 || info.page != rows[i - 1].page || info.group != rows[i - 1].group) {
+            const int header = info.group.indexOf("--");
+            groups.push_back(
+                {header < 0 ? info.group : info.group.left(header), info.page, false, false, {}});
+        }
+        groups[pageAt].rows.push_back(int(i));
+        groups.back().rows.push_back(int(i));
+    }
+    const SettingInfo &copy = editCopyCatalogue().rows.front();
+    QSet<QString> names;
+    for (SettingGroup &g : groups) {
+        g.holdsDrEditCopy = g.page == copy.page && g.name == (g.wholePage ? copy.page : copy.group);
+        if (names.contains(groupMatchName(g.name)))
+            throw std::logic_error("settings catalogue: group name twice: " + g.name.toStdString());
+        names.insert(groupMatchName(g.name));
+    }
+    return groups;
+}
+
 QString tenthsText(int tenths)
 {
     const QString sign = tenths < 0 ? "-" : "";
@@ -282,7 +325,7 @@ int settingValue(const SettingInfo &info, const TxSettingsRecord &s)
     // The rules reach fields through non-const references; nothing is written.
     TxSettingsRecord &store = const_cast<TxSettingsRecord &>(s);
     if (a.volts)
-        return toTenths(a.volts->field(store)); // what the lines carry
+        return voltsToTenths(a.volts->field(store)); // what the lines carry
     return a.rule->field(store);
 }
 
@@ -371,25 +414,9 @@ QStringList settingDifferences(const TxSettingsRecord &a, const TxSettingsRecord
     return out;
 }
 
-void settingLineRange(const SettingInfo &info, int *lower, int *upper)
+int &settingField(const SettingInfo &info, TxSettingsRecord &s)
 {
-    *lower = info.lower;
-    *upper = info.upper;
-    if (info.carrier == SettingCarrier::FramesOnly)
-        return;
-    TxSettingsRecord probe{};
-    int lo = 0, hi = 0;
-    if (lineFieldRange(probe, accessOf(info).rule->field(probe), &lo, &hi)) {
-        *lower = std::max(*lower, lo);
-        *upper = std::min(*upper, hi);
-    }
-}
-
-bool settingFitsLine(const SettingInfo &info, int value)
-{
-    int lower = 0, upper = 0;
-    settingLineRange(info, &lower, &upper);
-    return value >= lower && value <= upper;
+    return accessOf(info).rule->field(s);
 }
 
 bool drEditCopyIsData(const TxSettingsRecord &s)
@@ -414,4 +441,40 @@ QStringList settingRuleNames(const SettingInfo &info)
 QStringList derivedSettingFields()
 {
     return {"drUpEdit", "drDownEdit", "drRateEdit", "drExpEdit"};
+}
+
+const std::vector<SettingGroup> &settingGroups()
+{
+    static const std::vector<SettingGroup> groups = buildGroups();
+    return groups;
+}
+
+const SettingGroup *findSettingGroup(const QString &name)
+{
+    // A box also by its whole title, as show prints it ("END POINT--L---R---").
+    const QString wanted = groupMatchName(name);
+    for (const SettingGroup &g : settingGroups()) {
+        const QString title = g.wholePage ? g.name : settingsCatalogue()[size_t(g.rows.front())].group;
+        if (!wanted.isEmpty() && (groupMatchName(g.name) == wanted || groupMatchName(title) == wanted))
+            return &g;
+    }
+    return nullptr;
+}
+
+QString settingGroupNames()
+{
+    QStringList names;
+    for (const SettingGroup &g : settingGroups())
+        names << g.name;
+    return names.join(", ");
+}
+
+void copySetting(const SettingInfo &info, const TxSettingsRecord &from, TxSettingsRecord &to)
+{
+    const Access &a = accessOf(info);
+    // The rules reach fields through non-const references; `from` is only read.
+    TxSettingsRecord &source = const_cast<TxSettingsRecord &>(from);
+    a.rule->field(to) = a.rule->field(source);
+    if (a.volts)
+        a.volts->field(to) = a.volts->field(source);
 }

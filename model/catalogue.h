@@ -7,8 +7,9 @@
 #include "model/txsettings.h"
 
 // The settings catalogue: one row per setting a user sets, with the name the
-// window shows it under and its range. show, diff, the JSON documents and the
-// printable sheet all read this table. The ranges are validation's (see
+// window shows it under and its range. show, diff, the JSON documents, the
+// printable sheet and the groups a template takes (settingGroups()) all read
+// this table. The ranges are validation's (see
 // model/validation.h); the catalogue only names them.
 
 // Which directions carry a setting: the S/G/H lines (and so settings files)
@@ -63,13 +64,9 @@ QString settingRangeText(const SettingInfo &info);
 // Whether value lies in the setting's valid range.
 bool settingAccepts(const SettingInfo &info, int value);
 
-// The values of the valid range that a settings line (and so a settings
-// file) can carry, from the line layout's field widths: the TX and RX alarms
-// end at 23.9 V, the EXT alarm at 99.9 V, mix masters and slaves at 9.
-void settingLineRange(const SettingInfo &info, int *lower, int *upper);
-// Whether a settings line can carry `value` of the setting as it is. The one
-// answer for read, write, import and diff.
-bool settingFitsLine(const SettingInfo &info, int value);
+// The integer field of the store that a row stands for (for Volts its
+// tenths), as the line layout and the frames address it.
+int &settingField(const SettingInfo &info, TxSettingsRecord &s);
 
 // The G line carries the UP and DOWN rates of the selected D/R channel a
 // second time (the D/R group's UP: and DOWN: boxes). While the D/R channel is
@@ -90,3 +87,31 @@ QStringList settingRuleNames(const SettingInfo &info);
 // the D/R edit mirrors, recomputed from the per-channel arrays whenever a
 // file is loaded or a frame arrives.
 QStringList derivedSettingFields();
+
+// ---- groups ----
+
+// A group of settings that a command can take or keep as one: a box of the
+// window (REVERSE, FAIL SAFE, PROG.MIX2, ...) or a whole page (BASIC,
+// ADVANCE1, ...), as show prints them. A box's name is its title without the
+// column header ("END POINT" for "END POINT--L---R---"). The D/R group (and
+// so the ADVANCE1 page) also holds the D/R edit copy (drEditCopyRows()).
+struct SettingGroup {
+    QString name;   // "FAIL SAFE", "BASIC"
+    QString page;   // the page it is on, or its own name for a page
+    bool wholePage; // a page rather than a box
+    bool holdsDrEditCopy;
+    std::vector<int> rows; // indices into settingsCatalogue(), in its order
+};
+
+// Every group, in the catalogue's order: each page, then its boxes.
+const std::vector<SettingGroup> &settingGroups();
+// A group by name: letters and digits count, case does not ("fail-safe",
+// "FAIL SAFE", "fail_safe" and "failsafe" are one); a box also by its whole
+// title. Null when there is none.
+const SettingGroup *findSettingGroup(const QString &name);
+// "BASIC, REVERSE, SUB-TRIM, ...": every group's name, for a message.
+QString settingGroupNames();
+
+// Copies one setting's value from `from` to `to` exactly (for an alarm its
+// raw tenths and its volts both).
+void copySetting(const SettingInfo &info, const TxSettingsRecord &from, TxSettingsRecord &to);

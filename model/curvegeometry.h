@@ -98,3 +98,16 @@ struct DrCurve {
     QPoint lowerStart, lowerC1, lowerC2, centre, upperStart, upperC1, upperC2;
 };
 DrCurve drCurve(int rate, int expo, int w, int h);
+
+// The two halves as the paths a painter strokes, the lower half first. Path
+// is QPainterPath (Qt Gui, which the core does not link; anything with its
+// moveTo and cubicTo will do).
+template <typename Path> std::array<Path, 2> drCurvePaths(const DrCurve &c)
+{
+    std::array<Path, 2> halves;
+    halves[0].moveTo(c.lowerStart);
+    halves[0].cubicTo(c.lowerC1, c.lowerC2, c.centre);
+    halves[1].moveTo(c.upperStart);
+    halves[1].cubicTo(c.upperC1, c.upperC2, c.centre);
+    return halves;
+}

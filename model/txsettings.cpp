@@ -1,5 +1,7 @@
 #include "model/txsettings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -127,3 +129,12 @@ TxLiveDataRecord startLiveData()
 
 TxSettingsRecord TxSettings = startSettings();
 TxLiveDataRecord TxLiveData = startLiveData();
+
+int voltsToTenths(double volts)
+{
+    if (std::isnan(volts))
+        return 0;
+    // Kept inside what both float and int can hold before converting.
+    const double product = std::clamp(volts * 10.0, -2.0e9, 2.0e9);
+    return static_cast<int>(static_cast<float>(product));
+}

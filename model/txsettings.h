@@ -77,6 +77,10 @@ inline bool operator!=(const TxSettingsRecord &a, const TxSettingsRecord &b)
 bool operator==(const TxLiveDataRecord &a, const TxLiveDataRecord &b);
 
 // Values at program start.
+// An alarm's volts as the tenths a settings line carries: volts * 10,
+// rounded to single precision, truncated toward zero (0 for NaN).
+int voltsToTenths(double volts);
+
 TxSettingsRecord startSettings();
 TxLiveDataRecord startLiveData();
 

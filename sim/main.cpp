@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +28,77 @@ void onSignal(int)
     (void)ignored;
 }
 
+// The help on standard output; 1 with the reason when it could not be
+// written there (a full disk, a closed pipe).
+int printHelp(const QString &help)
+{
+    const QByteArray text = help.toLocal8Bit();
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
+        std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "txsim: standard output: cannot write it (%s)\n", std::strerror(errno));
+    return 1;
+}
+
+// Makes `link` a symbolic link to the port: 0, or the exit status after
+// saying why not. Only a link an earlier txsim left (one to a pseudo-terminal)
+// is replaced; anything else there is somebody's file.
+int makePortLink(const QString &link, const QString &port)
+{
+    const QFileInfo there(link);
+    if (there.exists() || there.isSymLink()) {
+        if (!there.isSymLink() || !there.symLinkTarget().startsWith("/dev/pts/")) {
+            std::fprintf(stderr, "txsim: %s exists and is not a link to a port; choose another --link\n",
+                         qPrintable(link));
+            return 2;
+        }
+        QFile::remove(link);
+    }
+    if (!QFile::link(port, link)) {
+        std::fprintf(stderr, "txsim: cannot make the link %s\n", qPrintable(link));
+        return 1;
+    }
+    return 0;
+}
+
+// The numbers the switches give, each in its range.
+struct Numbers {
+    double rate = 50;
+    int cut = 0;
+    double vanishAfter = -1;
+};
+
+// False after saying which number is out of range.
+bool readNumbers(const QCommandLineParser &parser, const QCommandLineOption &rateOpt,
+                 const QCommandLineOption &cutOpt, const QCommandLineOption &vanishOpt, Numbers *n)
+{
+    bool ok = false;
+    n->rate = parser.value(rateOpt).toDouble(&ok);
+    if (!ok || n->rate < 0 || n->rate > 1000) {
+        std::fprintf(stderr, "txsim: --rate wants a number from 0 to 1000\n");
+        return false;
+    }
+
+    n->cut = 0;
+    if (parser.isSet(cutOpt)) {
+        n->cut = parser.value(cutOpt).toInt(&ok);
+        if (!ok || n->cut < 1 || n->cut > 4096) {
+            std::fprintf(stderr, "txsim: --cut wants a number of bytes from 1 to 4096\n");
+            return false;
+        }
+    }
+
+    n->vanishAfter = -1;
+    if (parser.isSet(vanishOpt)) {
+        n->vanishAfter = parser.value(vanishOpt).toDouble(&ok);
+        if (!ok || !(n->vanishAfter >= 0 && n->vanishAfter <= 24 * 3600)) {
+            std::fprintf(stderr, "txsim: --vanish-after wants a number of seconds from 0 to 86400\n");
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -35,7 +108,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription("A virtual 8-channel transmitter on a pseudo-terminal.");
-    parser.addHelpOption();
+    const QCommandLineOption helpOpt({"h", "help"}, "Displays help on commandline options.");
+    parser.addOption(helpOpt);
     const QCommandLineOption linkOpt("link", "Also make PATH a symbolic link to the port.", "PATH");
     const QCommandLineOption rateOpt("rate",
                                      "Live frame pairs (servo + telemetry) per second; 0 sends as fast as a "
@@ -63,37 +137,23 @@ int main(int argc, char *argv[])
                                        "SECONDS");
     parser.addOptions(
         {linkOpt, rateOpt, splitOpt, joinOpt, cutOpt, garbageOpt, freeOpt, alterOpt, muteOpt, vanishOpt});
-    parser.process(app);
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "txsim: %s (txsim --help)\n", qPrintable(parser.errorText()));
+        return 1;
+    }
+    if (parser.isSet(helpOpt))
+        return printHelp(parser.helpText());
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "txsim: unexpected argument \"%s\" (txsim --help)\n",
                      qPrintable(parser.positionalArguments().first()));
         return 2;
     }
 
-    bool ok = false;
-    const double rate = parser.value(rateOpt).toDouble(&ok);
-    if (!ok || rate < 0 || rate > 1000) {
-        std::fprintf(stderr, "txsim: --rate wants a number from 0 to 1000\n");
+    Numbers numbers;
+    if (!readNumbers(parser, rateOpt, cutOpt, vanishOpt, &numbers))
         return 2;
-    }
-
-    int cut = 0;
-    if (parser.isSet(cutOpt)) {
-        cut = parser.value(cutOpt).toInt(&ok);
-        if (!ok || cut < 1 || cut > 4096) {
-            std::fprintf(stderr, "txsim: --cut wants a number of bytes from 1 to 4096\n");
-            return 2;
-        }
-    }
-
-    double vanishAfter = -1;
-    if (parser.isSet(vanishOpt)) {
-        vanishAfter = parser.value(vanishOpt).toDouble(&ok);
-        if (!ok || !(vanishAfter >= 0 && vanishAfter <= 24 * 3600)) {
-            std::fprintf(stderr, "txsim: --vanish-after wants a number of seconds from 0 to 86400\n");
-            return 2;
-        }
-    }
+    const double rate = numbers.rate, vanishAfter = numbers.vanishAfter;
+    const int cut = numbers.cut;
 
     VirtualTransmitter tx;
     if (!tx.isValid()) {
@@ -111,21 +171,9 @@ int main(int argc, char *argv[])
 
     const QString link = parser.value(linkOpt);
     if (!link.isEmpty()) {
-        // Only a link an earlier txsim left (one to a pseudo-terminal) is
-        // replaced; anything else there is somebody's file.
-        const QFileInfo there(link);
-        if (there.exists() || there.isSymLink()) {
-            if (!there.isSymLink() || !there.symLinkTarget().startsWith("/dev/pts/")) {
-                std::fprintf(stderr, "txsim: %s exists and is not a link to a port; choose another --link\n",
-                             qPrintable(link));
-                return 2;
-            }
-            QFile::remove(link);
-        }
-        if (!QFile::link(tx.slavePath(), link)) {
-            std::fprintf(stderr, "txsim: cannot make the link %s\n", qPrintable(link));
-            return 1;
-        }
+        const int status = makePortLink(link, tx.slavePath());
+        if (status != 0)
+            return status;
     }
 
     // SIGINT and SIGTERM end the event loop, so the link is removed.

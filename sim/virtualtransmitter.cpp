@@ -240,6 +240,7 @@ void VirtualTransmitter::stopAll()
     dump.clear();
     dumpNext = 0;
     pieces.clear();
+    uncut.clear(); // the rest of the last frame goes with it
     drainTimer.stop();
     held.clear();
     joinFlushTimer.stop();
@@ -257,7 +258,7 @@ QByteArray VirtualTransmitter::nextLiveFrame()
 
 void VirtualTransmitter::liveTick()
 {
-    if (!streaming || !pty.isValid() || (isDumping() && !liveDuringDump))
+    if (mute || !streaming || !pty.isValid() || (isDumping() && !liveDuringDump))
         return;
     if (liveIntervalMs > 0) {
         // A frame whose turn comes while the line is still busy is skipped.

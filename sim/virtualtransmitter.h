@@ -88,7 +88,8 @@ public:
     // range), so a check after writing has something to find.
     void setAlterOnWrite(bool on) { alterOnWrite = on; }
     // A transmitter switched off behind its adapter: what the tool sends is
-    // read and logged, but nothing is answered, streamed or kept.
+    // read and logged, but nothing is answered, streamed or kept. Set while
+    // it streams, the stream stops until it is cleared.
     void setMute(bool on) { mute = on; }
 
     // What the tool sent, in order: "OK", "DIS", "RR", "WWW", "S", "G", "H"

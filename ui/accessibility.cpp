@@ -13,13 +13,16 @@
 // Tab goes through the toolbar from left to right, then the live values, and
 // on each page column by column from the left, each column from the top.
 // Captions are left out of the Tab order (a click still selects their text);
-// so is the port lamp, which does nothing when pressed. The tab bar takes no
+// so is the port lamp, which does nothing when pressed: it is a status
+// indicator named "port open" or "port closed". The tab bar takes no
 // focus (as the window has always been); Ctrl+Tab and Ctrl+Shift+Tab from
 // any editor turn the pages.
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QIcon>
 #include <QMainWindow>
+#include <QToolButton>
 
 #include "ui/mainwindowform.h"
 
@@ -72,6 +75,24 @@ QAccessibleInterface *namedComboBoxes(const QString &className, QObject *object)
     return new NamedComboBox(box);
 }
 
+// The port lamp is drawn as a tool button but does nothing when pressed: it
+// is a status indicator, named after what it shows ("port open", "port
+// closed"), with no action.
+class PortLamp : public QAccessibleWidget
+{
+public:
+    explicit PortLamp(QWidget *lamp) : QAccessibleWidget(lamp, QAccessible::Indicator) {}
+    QStringList actionNames() const override { return {}; }
+};
+
+QAccessibleInterface *portLamp(const QString &, QObject *object)
+{
+    auto *lamp = qobject_cast<QToolButton *>(object);
+    if (!lamp || object->objectName() != "toolButton_led")
+        return nullptr;
+    return new PortLamp(lamp);
+}
+
 } // namespace
 
 void MainWindowForm::prepareAccessibility()
@@ -79,6 +100,7 @@ void MainWindowForm::prepareAccessibility()
     // Before any box exists, so that a screen reader already running never
     // meets one of ours under Qt's own interface.
     QAccessible::installFactory(namedComboBoxes);
+    QAccessible::installFactory(portLamp);
 }
 
 QString MainWindowForm::spoken(QString caption)
@@ -86,10 +108,16 @@ QString MainWindowForm::spoken(QString caption)
     return caption.remove(':').simplified();
 }
 
+void MainWindowForm::setPortLamp(bool open)
+{
+    toolButton_led->setIcon(QIcon(open ? ":/myImage/images/green.png" : ":/myImage/images/red.png"));
+    toolButton_led->setAccessibleName(open ? "port open" : "port closed");
+}
+
 void MainWindowForm::applyAccessibility()
 {
     portNameBox->setAccessibleName("Serial port");
-    toolButton_led->setAccessibleName("Port lamp");
+    setPortLamp(false);
     toolButton_led->setFocusPolicy(Qt::NoFocus);
 
     QLineEdit *telemetryLabels[] = {lineEdit_26, lineEdit_27, lineEdit_30, lineEdit_37};

@@ -64,14 +64,7 @@ void mWidget::paintEvent(QPaintEvent *)
         painter.drawLine(dash);
 
     const DrCurve c = drCurve(TxSettings.drRateEdit, TxSettings.drExpEdit, width(), height());
-    QPainterPath lower;
-    lower.moveTo(c.lowerStart);
-    lower.cubicTo(c.lowerC1, c.lowerC2, c.centre);
-    QPainterPath upper;
-    upper.moveTo(c.upperStart);
-    upper.cubicTo(c.upperC1, c.upperC2, c.centre);
-
     painter.setPen(QPen(Qt::red, 4));
-    painter.drawPath(lower);
-    painter.drawPath(upper);
+    for (const QPainterPath &half : drCurvePaths<QPainterPath>(c))
+        painter.drawPath(half);
 }

@@ -8,16 +8,6 @@
 
 namespace {
 
-QFont arialBold()
-{
-    QFont f;
-    f.setFamily("Arial");
-    f.setBold(true);
-    f.setItalic(false);
-    f.setWeight(75);
-    return f;
-}
-
 QToolButton *toolButton(QWidget *parent, const char *name, QRect r, const char *icon, int iconPx,
                         const QString &style)
 {
@@ -137,7 +127,7 @@ void MainWindowForm::build(QMainWindow *window)
     tabWidget = new QTabWidget(centralwidget);
     tabWidget->setObjectName("tabWidget");
     tabWidget->setGeometry(QRect(10, 110, 1080, 560));
-    tabWidget->setFont(arialBold());
+    tabWidget->setFont(Styles::arialBold());
     tabWidget->setFocusPolicy(Qt::NoFocus);
     tabWidget->setContextMenuPolicy(Qt::NoContextMenu);
     tabWidget->setAcceptDrops(false);

@@ -27,6 +27,9 @@ public:
     // initial selections and, last, connects the window's slots by name.
     void build(QMainWindow *window);
     void applyTexts(QMainWindow *window);
+    // The port lamp: green and "port open", or red and "port closed" (its
+    // name for screen readers, which hear it as a status indicator).
+    void setPortLamp(bool open);
 
     QWidget *centralwidget, *tab, *tab_2, *tab_3, *tab_4, *tab_7;
     QWidget *tab_6;

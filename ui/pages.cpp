@@ -484,16 +484,6 @@ const std::vector<Group> kSystemPage = {
 const std::vector<const std::vector<Group> *> kAllPages = {&kBasicPage, &kAdvance1Page, &kAdvance2Page,
                                                            &kProgMixPage, &kSystemPage};
 
-QFont arialBold()
-{
-    QFont f;
-    f.setFamily("Arial");
-    f.setBold(true);
-    f.setItalic(false);
-    f.setWeight(75);
-    return f;
-}
-
 QWidget *makeCell(F *form, QWidget *holder, const Cell &c)
 {
     QWidget *w = nullptr;
@@ -524,7 +514,7 @@ QWidget *makeCell(F *form, QWidget *holder, const Cell &c)
     if (c.palette)
         w->setPalette(c.palette());
     if (c.arialBold)
-        w->setFont(arialBold());
+        w->setFont(Styles::arialBold());
     w->setStyleSheet(style);
 
     if (c.caption) {
@@ -557,7 +547,7 @@ void buildGroups(F *form, QWidget *frame, const std::vector<Group> &groups)
         box->setObjectName(g.name);
         box->setGeometry(g.rect);
         if (g.arialBold)
-            box->setFont(arialBold());
+            box->setFont(Styles::arialBold());
         box->setStyleSheet(Styles::groupTitle());
         form->*g.box = box;
         for (const Column &col : g.columns) {

@@ -1,6 +1,19 @@
 #include "ui/styles.h"
 
+// Colours are written as Qt's style-sheet parser takes them without a
+// warning: rgb() with three values, rgba() with four.
+
 namespace Styles {
+
+QFont arialBold()
+{
+    QFont f;
+    f.setFamily("Arial");
+    f.setBold(true);
+    f.setItalic(false);
+    f.setWeight(75);
+    return f;
+}
 
 namespace {
 
@@ -102,7 +115,7 @@ QString editor(const char *className, int px)
 
 QString groupTitle()
 {
-    return "QGroupBox{ font:bold 16px; color:rgba(255,170,0); }";
+    return "QGroupBox{ font:bold 16px; color:rgb(255,170,0); }";
 }
 
 QString servoValue()
@@ -134,8 +147,8 @@ QString tabWidget()
            "QTabWidget::tab-bar{ alignment:left; }\n"
            "QTabBar::tab{ border: none; border-top-left-radius: 10px; border-top-right-radius: 10px; "
            "color: white; background: rgb(80,80,80); height: 50px; min-width: 140px; }\n"
-           "QTabBar::tab:hover{ background:rgb(0, 0, 0, 0); }\n"
-           "QTabBar::tab:selected{ border-color: white; background:red; color:rgb(0, 255, 255, 255); }";
+           "QTabBar::tab:hover{ background:rgba(0, 0, 0, 0); }\n"
+           "QTabBar::tab:selected{ border-color: white; background:red; color:rgb(0, 255, 255); }";
 }
 
 QString redGradient()

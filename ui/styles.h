@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 // The style families of the main window. Each widget gets one of these as its
 // style sheet when the form is built.
 namespace Styles {
+
+// The font set on some widgets besides their style sheets: Arial, bold
+// (weight 75), not italic.
+QFont arialBold();
 
 QString toolbarButton();
 QString toolbarButtonWarning();

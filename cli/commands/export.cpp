@@ -27,12 +27,13 @@ int runExport(const CommandLine &line)
 
 CliCommand exportCommand()
 {
-    return {"export",
-            "export SOURCE [-o OUT.json]",
-            "Write the settings as a JSON document",
-            "export SOURCE [-o OUT.json]",
-            "Writes the settings as a JSON document (its keys: /usr/share/doc/txconfig/settings-json.md).",
-            {{"SOURCE", kSourceArgumentHelp}},
-            {{{"o", "output"}, "Write the document to OUT.json instead of standard output.", "OUT.json"}},
-            runExport};
+    return {
+        "export",
+        "export SOURCE [-o OUT.json]",
+        "Write the settings as a JSON document",
+        "export SOURCE [-o OUT.json]",
+        "Writes the settings as a JSON document (its keys: /usr/share/doc/txconfig/docs/settings-json.md).",
+        {{"SOURCE", kSourceArgumentHelp}},
+        {{{"o", "output"}, "Write the document to OUT.json instead of standard output.", "OUT.json"}},
+        runExport};
 }

@@ -1,7 +1,5 @@
 // txctl import: a JSON document into a settings file.
 
-#include <QFile>
-
 #include "cli/commands.h"
 #include "cli/file_source.h"
 #include "cli/output.h"
@@ -16,21 +14,15 @@ int runImport(const CommandLine &line)
 {
     if (!line.isSet("output"))
         return missingOption(line, "-o FILE");
-    const QString given = line.argument(0);
-    const QString in = given == "-" ? QString("standard input") : given;
-    QFile file(given);
-    if (!(given == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly)))
-        return failWith(QString("%1: cannot read it (%2)").arg(in, file.errorString()));
-    constexpr qint64 limit = 1024 * 1024; // far beyond any settings document
-    const QByteArray bytes = readUpTo(file, limit);
-    if (bytes.size() > limit)
-        return failWith(QString("%1: not a settings document (larger than %2 bytes)").arg(in).arg(limit));
+    QByteArray bytes;
+    QString in, error;
+    if (!readSourceFile(line.argument(0), line.argument(0), "a settings document", &bytes, &in, &error))
+        return failWith(error);
     if (!looksLikeJson(bytes))
         return failWith(QString("%1: not a JSON document (it does not start with '{')").arg(in));
     TxSettingsRecord s;
-    QString error;
-    if (!settingsFromJson(bytes, s, &error))
-        return failWith(QString("%1: %2").arg(in, error));
+    if (!loadJsonDocument(in, bytes, s, &error))
+        return failWith(error);
     const QString problem = settingsFileProblem(s);
     if (!problem.isEmpty())
         return failWith(QString("%1: %2").arg(in, problem));

@@ -79,7 +79,9 @@ int runPlot(const CommandLine &line)
                 QFileInfo(logName).lastModified().addMSecs(-qint64(std::llround(plot.endTime() * 1000)));
         if (!out->write(renderPlot(plot, heading, channels, format), &error))
             return failWith(error);
-        progress(quiet, QString("%1: %2 rows drawn").arg(line.value("output")).arg(plot.rows()));
+        progress(quiet, QString("%1: %2 drawn")
+                            .arg(line.value("output"),
+                                 plot.rows() == 1 ? QString("1 row") : QString("%1 rows").arg(plot.rows())));
     }
     return printResult(line.isSet("json") ? plot.summaryJson() : plot.summaryText(shownName));
 }

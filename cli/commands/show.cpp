@@ -36,8 +36,42 @@ QByteArray showText(const TxSettingsRecord &s)
     return out.toUtf8();
 }
 
+// The groups write --only and --keep and merge take: each page (which holds
+// its boxes), then each box with its settings, caption and key.
+QByteArray groupsText()
+{
+    int width = 0;
+    for (const SettingInfo &info : settingsCatalogue())
+        width = std::max(width, int(info.caption.size()));
+    const std::vector<SettingInfo> &rows = settingsCatalogue();
+    QString out;
+    for (const SettingGroup &group : settingGroups()) {
+        if (group.wholePage) {
+            out += (out.isEmpty() ? "" : "\n") + group.name + " (the whole page)\n";
+            continue;
+        }
+        out += "  " + group.name + "\n";
+        std::vector<const SettingInfo *> held;
+        for (const int row : group.rows)
+            held.push_back(&rows[size_t(row)]);
+        if (group.holdsDrEditCopy)
+            for (const SettingInfo &copy : drEditCopyRows())
+                held.push_back(&copy);
+        for (const SettingInfo *info : held)
+            out += "    " + info->caption.leftJustified(width + 2) + info->key + "\n";
+    }
+    return out.toUtf8();
+}
+
 int runShow(const CommandLine &line)
 {
+    if (line.isSet("groups")) {
+        if (!line.arguments().isEmpty())
+            return failWith("show: --groups takes no SOURCE (usage: txctl show --groups)");
+        return printResult(groupsText());
+    }
+    if (line.arguments().isEmpty())
+        return failWith("show: wrong number of arguments (usage: txctl show [--json] SOURCE)");
     std::vector<TxSettingsRecord> s;
     if (!loadSourceArguments(line.arguments(), line.quiet(), s))
         return kExitError;
@@ -51,9 +85,13 @@ CliCommand showCommand()
     return {"show",
             "show SOURCE [--json]",
             "Show every setting by page, group and caption",
-            "show [--json] SOURCE",
-            "Shows every setting by page, group and caption, with its value in the window's words and units.",
-            {{"SOURCE", kSourceArgumentHelp}},
-            {{"json", "Print the JSON document instead (as export does)."}},
+            "show [--json] SOURCE | show --groups",
+            "Shows every setting by page, group and caption, with its value in the window's words and units. "
+            "--groups lists the groups that write --only and --keep and merge take: every page and every "
+            "box of a page, with the settings each holds (caption and JSON key). Names are matched without "
+            "regard to case, spaces, dashes or underscores (fail-safe, FAIL SAFE and failsafe are one).",
+            {{"[SOURCE]", kSourceArgumentHelp}},
+            {{"json", "Print the JSON document instead (as export does)."},
+             {"groups", "List the groups of settings and what each holds."}},
             runShow};
 }

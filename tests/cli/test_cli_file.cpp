@@ -375,6 +375,9 @@ void TestCliFile::usage_data()
     QTest::newRow("two sources") << QStringList{"export", "a", "b"} << 2
                                  << "export: wrong number of arguments";
     QTest::newRow("bad option") << QStringList{"diff", "--frob", "a", "b"} << 2 << "Unknown option 'frob'";
+    // A file whose name starts with "-" is read as options: the way out is named.
+    QTest::newRow("dashed name") << QStringList{"show", "-a.txt"} << 2
+                                 << "(a name that starts with \"-\" goes after \"--\": txctl show -- -a.txt)";
     QTest::newRow("bad timeout") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "0"} << 2
                                  << "read: --timeout wants a number of seconds from 0.1 to 3600, not \"0\"";
     QTest::newRow("timeout nan") << QStringList{"read", "/dev/null", "-o", "x", "--timeout", "nan"} << 2

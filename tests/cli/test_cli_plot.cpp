@@ -24,6 +24,7 @@ private slots:
     void everyFormatOpens();
     void badInput_data();
     void badInput();
+    void fewRows();
 
 private:
     ProgramRun txctl(const QStringList &args) { return runProgram(TXCTL_PATH, args); }
@@ -171,6 +172,20 @@ void TestCliPlot::badInput_data()
     QTest::newRow("backwards") << header + row + "0.0,1,2,3,4,5,6,7,8,7.4,5.0,11.5,-60\n"
                                << "a.png"
                                << "x.csv: line 3: its time 0 s is earlier than the line before's (0.1 s)";
+    // Beyond what a recording holds: the span of the chart would overflow
+    // (a hang, clock labels of nonsense), a mean would be infinite.
+    QTest::newRow("time 1e308") << header + "-1e308,1,2,3,4,5,6,7,8,7.4,5.0,11.5,-60\n" + row << "a.png"
+                                << "x.csv: line 2: \"-1e308\" in column time_s is outside what a recording "
+                                   "holds (-31622460..31622460)";
+    QTest::newRow("time 1e300")
+        << header + "0,1,2,3,4,5,6,7,8,7.4,5.0,11.5,-60\n1e300,1,2,3,4,5,6,7,8,7.4,5.0,11.5,-60\n"
+        << "a.png"
+        << "x.csv: line 3: \"1e300\" in column time_s is outside what a recording holds";
+    QTest::newRow("value 1e308")
+        << header + row + "0.2,1,2,3,4,5,6,7,8,1e308,5.0,11.5,-60\n"
+        << "a.png"
+        << "x.csv: line 3: \"1e308\" in column TX_V is outside what a recording holds "
+           "(-65535..65535)";
     QTest::newRow("unknown picture") << header + row << "a.jpg"
                                      << "plot: a.jpg: unknown kind of picture";
 }
@@ -188,6 +203,41 @@ void TestCliPlot::badInput()
     QCOMPARE(r.out, QByteArray());
     QVERIFY2(r.err.startsWith("txctl: " + message.toUtf8()) && r.err.count('\n') == 1, r.err.constData());
     QVERIFY(!QFile::exists(path(out)));
+}
+
+// A recording of fewer rows than the chart has columns: the time below the
+// alarm is one band from the first row below to the last, not a comb of
+// stripes with the columns between rows left out; one row is "1 row".
+void TestCliPlot::fewRows()
+{
+    QByteArray csv = "time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n";
+    for (int i = 0; i < 20; ++i)
+        csv += QString("%1,1,2,3,4,5,6,7,8,7.4,%2,11.5,-60\n")
+                   .arg(0.1 * (i + 1), 0, 'f', 1)
+                   .arg(i >= 5 && i < 15 ? "3.5" : "5.0")
+                   .toLatin1();
+    QVERIFY(writeFile(path("few.csv"), csv));
+    const QString png = path("few.png");
+    QCOMPARE(txctl({"plot", "-q", path("few.csv"), "--settings", model, "-o", png}).status, 0);
+    const QImage image(png);
+    const PlotLayout layout = layoutPlot(PlotFormat::Png, plotPanels(false));
+    const QRect box = layout.panels[1].toRect().adjusted(2, 2, -2, -2); // RX volts
+    const int y = box.top() + 3;                                        // above the curve
+    auto isShaded = [&](int x) { return image.pixel(x, y) == (kPlotBelowRgb | 0xff000000); };
+    std::vector<int> shaded; // a grid line may cover one column
+    for (int x = box.left(); x <= box.right(); ++x)
+        if (isShaded(x) || (isShaded(x - 1) && isShaded(x + 1)))
+            shaded.push_back(x);
+    QVERIFY(shaded.size() > 10);
+    QCOMPARE(int(shaded.size()), shaded.back() - shaded.front() + 1); // no column left out
+    // Rows 6 to 15 of 20: from the first row below to the last (a column's slack).
+    const double perSecond = layout.panels[1].width() / 1.9;
+    QVERIFY(std::abs(shaded.back() - shaded.front() - 1.0 * perSecond) <= 0.1 * perSecond + 2);
+
+    QVERIFY(writeFile(path("one.csv"), csv.left(csv.indexOf('\n', csv.indexOf('\n') + 1) + 1)));
+    const ProgramRun one = txctl({"plot", path("one.csv"), "-o", path("one.png")});
+    QCOMPARE(one.status, 0);
+    QVERIFY2(one.err.endsWith("one.png: 1 row drawn\n"), one.err.constData());
 }
 
 QTEST_MAIN(TestCliPlot)

@@ -1,8 +1,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
@@ -118,12 +120,20 @@ private slots:
     void failuresAreOneLineAndLeaveNoFile();
     void monitorRecordsTheLiveValues();
     void monitorEndsWhenThePortVanishes();
+    void monitorRecordsOnlyWhatCame_data();
+    void monitorRecordsOnlyWhatCame();
     void sourceThroughALinkToThePort();
     void readNamesValuesAFileCannotHold();
     void thePortIsLockedByDevice();
     void txsimLeavesOtherFilesAlone();
     void talksOnATerminal_data();
     void talksOnATerminal();
+    void outputsGoThroughALink_data();
+    void outputsGoThroughALink();
+    void aTerminalOutputIsNeverOpened_data();
+    void aTerminalOutputIsNeverOpened();
+    void anInterruptedSourceLeavesNoFile_data();
+    void anInterruptedSourceLeavesNoFile();
 };
 
 void TestCliPort::readGivesTheWindowsFile_data()
@@ -493,6 +503,73 @@ void TestCliPort::monitorRecordsTheLiveValues()
     QCOMPARE(saidTo(tx), (QStringList{"OK", "DIS"}));
 }
 
+// The rows of a recording as (milliseconds, values).
+QVector<QPair<qint64, QString>> recordedRows(const QString &csv)
+{
+    QVector<QPair<qint64, QString>> rows;
+    const QStringList lines = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines.mid(1))
+        rows.append({qRound64(line.section(',', 0, 0).toDouble() * 1000), line.section(',', 1)});
+    return rows;
+}
+
+// What monitor records is what the link carried. A transmitter silent for a
+// while (muted) leaves a gap in the recording that plot finds, not copies of
+// its last values; the screen says no data comes. A monitor held up (SIGSTOP)
+// skips the refreshes it missed instead of making them up in a burst: no two
+// rows fall on one refresh slot.
+void TestCliPort::monitorRecordsOnlyWhatCame_data()
+{
+    QTest::addColumn<bool>("stopMonitor"); // else the transmitter goes silent
+    QTest::newRow("transmitter silent") << false;
+    QTest::newRow("monitor held up") << true;
+}
+
+void TestCliPort::monitorRecordsOnlyWhatCame()
+{
+    QFETCH(bool, stopMonitor);
+    VirtualTransmitter tx;
+    PtyPair screen;
+    QVERIFY(tx.isValid() && screen.isValid());
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("live.csv");
+    QByteArray shown; // the screen, read as it comes so that it never fills up
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] { shown += screen.read(); });
+    drain.start(20);
+    QProcess monitor;
+    monitor.start("/bin/sh", {"-c", "exec \"$0\" monitor -q \"$1\" --csv \"$2\" >\"$3\"", TXCTL_PATH,
+                              tx.slavePath(), csv, screen.slavePath()});
+    QVERIFY(waitFor([&] { return recordedRows(csv).size() >= 3; }, 10000));
+    if (stopMonitor)
+        ::kill(pid_t(monitor.processId()), SIGSTOP);
+    else
+        tx.setMute(true);
+    QElapsedTimer quiet;
+    quiet.start();
+    // The quiet time is set here, never measured.
+    QVERIFY(waitFor([&] { return quiet.elapsed() >= 2000; }, 10000));
+    if (!stopMonitor)
+        QVERIFY(waitFor([&] { return shown.contains("no data from the transmitter for"); }, 10000));
+    const int before = recordedRows(csv).size();
+    if (stopMonitor)
+        ::kill(pid_t(monitor.processId()), SIGCONT);
+    else
+        tx.setMute(false);
+    QVERIFY(waitFor([&] { return recordedRows(csv).size() >= before + 5; }, 10000));
+    monitor.terminate();
+    QVERIFY(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
+
+    const QVector<QPair<qint64, QString>> rows = recordedRows(csv);
+    for (int i = 1; i < rows.size(); ++i)
+        QVERIFY2((rows[i].first + 5) / 100 > (rows[i - 1].first + 5) / 100, qPrintable(QString::number(i)));
+    if (!stopMonitor) {
+        const Run plot = txctl({"plot", "--json", csv});
+        QCOMPARE(plot.status, 0);
+        QVERIFY2(!plot.out.contains("\"gaps\": [],"), qPrintable(plot.out));
+    }
+}
+
 // The adapter pulled while monitor records: a pseudo-terminal hung up reads
 // as end of file, not as an error of the device. Monitor must end with the
 // reason instead of recording the last values for ever.
@@ -645,6 +722,110 @@ void TestCliPort::talksOnATerminal()
     const ProgramRun r = runProgram("/bin/sh", {"-c", shell, TXCTL_PATH}, options);
     QCOMPARE(r.status, status);
     QVERIFY2(r.err.endsWith(said) || wire.bytes.contains(said), (r.err + wire.bytes).constData());
+}
+
+// Every output named through a symbolic link lands in the link's target: the
+// link stays a link, the target keeps its permissions, and no temporary file
+// stays beside either.
+void TestCliPort::outputsGoThroughALink_data()
+{
+    QTest::addColumn<QStringList>("args"); // PORT, FILE (a settings file), CSV, OUT (the link)
+    QTest::addColumn<QString>("suffix");   // of the link and its target
+    QTest::newRow("read -o") << QStringList{"read", "PORT", "-o", "OUT"} << ".txt";
+    QTest::newRow("monitor --csv") << QStringList{"monitor", "PORT", "--csv", "OUT", "--seconds", "0.5"}
+                                   << ".csv";
+    QTest::newRow("export -o") << QStringList{"export", "FILE", "-o", "OUT"} << ".json";
+    QTest::newRow("import -o") << QStringList{"import", "JSON", "-o", "OUT"} << ".txt";
+    QTest::newRow("sheet -o") << QStringList{"sheet", "FILE", "-o", "OUT"} << ".pdf";
+    QTest::newRow("plot -o") << QStringList{"plot", "CSV", "-o", "OUT"} << ".png";
+}
+
+void TestCliPort::outputsGoThroughALink()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, suffix);
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    QTemporaryDir here, there;
+    const QString file = here.filePath("model.txt"), json = here.filePath("model.json");
+    const QString csv = here.filePath("live.csv"), target = there.filePath("target" + suffix);
+    const QString link = here.filePath("link" + suffix);
+    QVERIFY(writeFile(file, settingsFileOf(factorySettings())) &&
+            writeFile(json, settingsToJson(factorySettings())) &&
+            writeFile(csv, "time_s,CH1,CH2,CH3,CH4,CH5,CH6,CH7,CH8,TX_V,RX_V,EXT_V,RSSI_dBm\n"
+                           "0.100,1500,1500,1500,1500,1500,1500,1500,1500,11.85,5.1,12.6,-70\n") &&
+            writeFile(target, "old"));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0);
+    const QStringList before = QDir(here.path()).entryList(QDir::Files | QDir::System | QDir::Hidden);
+    args.replaceInStrings("PORT", tx.slavePath()).replaceInStrings("FILE", file);
+    args.replaceInStrings("JSON", json).replaceInStrings("CSV", csv).replaceInStrings("OUT", link);
+
+    const Run r = txctl(args << "-q");
+    QVERIFY2(r.status == 0, qPrintable(r.err));
+    QVERIFY(QFileInfo(link).isSymLink());
+    const QByteArray written = readFile(target);
+    QVERIFY(written.size() > 100 && written != "old");
+    struct stat st;
+    QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), 0640);
+    QCOMPARE(QDir(there.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target" + suffix});
+    QCOMPARE(QDir(here.path()).entryList(QDir::Files | QDir::System | QDir::Hidden), before);
+}
+
+// A terminal named as an output (a serial port's bytes would reach the
+// device) is refused from what the system says of the name alone: it is never
+// opened, as opening a serial port may reset what hangs on it.
+void TestCliPort::aTerminalOutputIsNeverOpened_data()
+{
+    QTest::addColumn<QStringList>("args"); // TTY: the terminal, FILE: a settings file
+    QTest::newRow("monitor --csv") << QStringList{"monitor", "/dev/no-such-port", "--csv", "TTY"};
+    QTest::newRow("read -o") << QStringList{"read", "/dev/no-such-port", "-o", "TTY"};
+    QTest::newRow("export -o") << QStringList{"export", "FILE", "-o", "TTY"};
+    QTest::newRow("sheet -o") << QStringList{"sheet", "FILE", "-o", "TTY"};
+}
+
+void TestCliPort::aTerminalOutputIsNeverOpened()
+{
+    QFETCH(QStringList, args);
+    PtyPair pty;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("model.txt");
+    QVERIFY(pty.isValid() && writeFile(file, settingsFileOf(factorySettings())));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 &&
+            ::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(), IN_OPEN) >= 0);
+    const Run r = txctl(args.replaceInStrings("TTY", pty.slavePath()).replaceInStrings("FILE", file));
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains("a terminal or serial port, not a file"), qPrintable(r.err));
+    char event[4096];
+    const ssize_t opened = ::read(watch, event, sizeof event);
+    ::close(watch);
+    QCOMPARE(opened, ssize_t(-1)); // no open event
+}
+
+// Ctrl-C while a SOURCE is read from the port: the output begun for it is
+// dropped on the way out, the port is left with "DIS".
+void TestCliPort::anInterruptedSourceLeavesNoFile_data()
+{
+    QTest::addColumn<QStringList>("args"); // PORT, OUT
+    QTest::newRow("sheet") << QStringList{"sheet", "PORT", "-o", "OUT.pdf"};
+    QTest::newRow("plot --settings") << QStringList{"plot", "OUT.csv", "--settings", "PORT", "-o", "OUT.png"};
+}
+
+void TestCliPort::anInterruptedSourceLeavesNoFile()
+{
+    QFETCH(QStringList, args);
+    PtyPair pty;
+    QTemporaryDir dir;
+    QVERIFY(pty.isValid() && writeFile(dir.filePath("out.csv"), "time_s,TX_V\n0.1,11.85\n"));
+    args.replaceInStrings("PORT", pty.slavePath()).replaceInStrings("OUT", dir.filePath("out"));
+    Wire wire;
+    const Run r = txctl(args, &pty, &wire, 4); // after "OK" and "RR"
+    QCOMPARE(r.status, 130);
+    QCOMPARE(r.err.section('\n', -2), QString("txctl: interrupted\n"));
+    QVERIFY2(wire.bytes.startsWith("OKRR") && wire.bytes.endsWith("DIS"), wire.bytes.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.csv"});
 }
 
 QTEST_GUILESS_MAIN(TestCliPort)

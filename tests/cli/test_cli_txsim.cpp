@@ -13,6 +13,7 @@ class TestCliTxsim : public QObject
 private slots:
     void faults_data();
     void faults();
+    void helpThatCannotBeWritten();
 };
 
 void TestCliTxsim::faults_data()
@@ -43,6 +44,16 @@ void TestCliTxsim::faults()
         QCOMPARE(sim.exitCode(), 0);
         QVERIFY(!QFileInfo(port).isSymLink());
     }
+}
+
+// Help that cannot be written (a full disk) is no success, as for txctl.
+void TestCliTxsim::helpThatCannotBeWritten()
+{
+    const ProgramRun help = runProgram("/bin/sh", {"-c", "exec \"$0\" --help >/dev/full", TXSIM_PATH});
+    QCOMPARE(help.status, 1);
+    QCOMPARE(help.err, QByteArray("txsim: standard output: cannot write it (No space left on device)\n"));
+    QVERIFY(runProgram(TXSIM_PATH, {"--help"}).out.startsWith("Usage: "));
+    QCOMPARE(runProgram(TXSIM_PATH, {"--no-such-switch"}).status, 1);
 }
 
 QTEST_MAIN(TestCliTxsim)

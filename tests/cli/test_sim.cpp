@@ -1,10 +1,14 @@
 #include <QtTest>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "link/decoder.h"
 #include "link/lines.h"
 #include "model/txsettings.h"
 #include "sim/simprotocol.h"
 #include "sim/virtualtransmitter.h"
+#include "support/waiting.h"
 
 // The virtual transmitter's own logic: how it takes the tool's bytes apart
 // and what it sends back.
@@ -27,6 +31,7 @@ private slots:
     void dumpIsTheModelInSequenceOrder();
     void demoModelSurvivesTheTool();
     void liveValuesStayInRange();
+    void cutStreamStartsAfreshAfterOk();
 };
 
 void TestSim::takesTokens_data()
@@ -178,6 +183,42 @@ void TestSim::liveValuesStayInRange()
         QVERIFY(d.rxRssi >= 0 && d.rxRssi <= 100);
     }
     QVERIFY(seen.contains(1000) && seen.contains(2000) && seen.contains(1500));
+}
+
+// With --cut the stream goes out in random pieces; "DIS" ends it whole: the
+// tail of the last frame that was not cut yet is dropped with it, so the
+// first bytes after the next "OK" are a new frame's, not an old frame's end.
+void TestSim::cutStreamStartsAfreshAfterOk()
+{
+    VirtualTransmitter tx;
+    QVERIFY(tx.isValid());
+    tx.setMotion(false);
+    tx.setCut(24);
+    tx.setSeed(3);
+    const int fd = ::open(QFile::encodeName(tx.slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios raw;
+    QVERIFY(::tcgetattr(fd, &raw) == 0);
+    ::cfmakeraw(&raw);
+    QVERIFY(::tcsetattr(fd, TCSANOW, &raw) == 0);
+    QByteArray got;
+    qint64 total = 0;
+    auto readSome = [&] {
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0; total += n)
+            got.append(buf, int(n));
+    };
+    for (int round = 0; round < 20; ++round) {
+        got.clear();
+        QVERIFY(::write(fd, "OK", 2) == 2);
+        QVERIFY(waitFor([&] { return readSome(), got.size() >= 100 + round * 7; }, 10000));
+        QVERIFY2(got.startsWith(buildServoFrame(tx.liveData())),
+                 qPrintable(QString("round %1: %2").arg(round).arg(QString(got.left(24).toHex(' ')))));
+        QVERIFY(::write(fd, "DIS", 3) == 3);
+        QVERIFY(waitFor([&] { return tx.receivedCount("DIS") > round; }, 10000));
+        QVERIFY(waitFor([&] { return readSome(), total == tx.bytesWritten(); }, 10000));
+    }
+    ::close(fd);
 }
 
 QTEST_MAIN(TestSim)

@@ -106,7 +106,7 @@ QString pushButtonStyle(int px)
         .arg(px);
 }
 
-const char *kGroupTitle = "QGroupBox{ font:bold 16px; color:rgba(255,170,0); }";
+const char *kGroupTitle = "QGroupBox{ font:bold 16px; color:rgb(255,170,0); }";
 const char *kRedGradient = "background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:0, y2:1, stop:0 "
                            "rgba(255, 0, 0, 255), stop:1 rgba(255, 255, 255, 255));";
 const char *kRedGradientVariant = "background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:0.006, y2:1, "
@@ -827,9 +827,17 @@ void TestForm::buildingIsQuietAndWritesNoSetting()
     {
         MainWindow w;
         QCOMPARE(w.form()->tabWidget->currentIndex(), 0);
+        // Every page drawn once: their style sheets are read then, and each
+        // declaration in them is one Qt takes.
+        for (int page = 0; page < w.form()->tabWidget->count(); ++page) {
+            w.form()->tabWidget->setCurrentIndex(page);
+            QVERIFY(!w.grab().isNull());
+        }
     }
     for (const QString &m : log.messages())
-        QVERIFY2(!m.contains("connectSlotsByName") && !m.contains("No matching signal"), qPrintable(m));
+        QVERIFY2(!m.contains("connectSlotsByName") && !m.contains("No matching signal") &&
+                     !m.contains("QCssParser"),
+                 qPrintable(m));
     QVERIFY(TxSettings == startSettings());
     QVERIFY(TxLiveData == startLiveData());
 }

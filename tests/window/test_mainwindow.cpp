@@ -4,6 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QAccessible>
+
 #include "app/mainwindow.h"
 #include "model/txsettings.h"
 #include "sim/pty.h"
@@ -27,6 +29,7 @@ private slots:
     void deviceVanishingClosesAndTells();
     void waitMsKeepsEventLoopRunning();
     void buildingWritesNoSetting();
+    void portLampIsAStatusIndicator();
 };
 
 void TestMainWindow::startState()
@@ -221,6 +224,25 @@ void TestMainWindow::buildingWritesNoSetting()
     QVERIFY(TxSettings == startSettings());
     QVERIFY(TxLiveData == startLiveData());
     QVERIFY(!log.contains("No matching signal"));
+}
+
+// A screen reader hears the lamp as a status indicator that says whether
+// the port is open, not as a button that does nothing.
+void TestMainWindow::portLampIsAStatusIndicator()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    setTestPorts({pty.slavePath()});
+    MainWindow w;
+    QAccessibleInterface *lamp = QAccessible::queryAccessibleInterface(w.form()->toolButton_led);
+    QVERIFY(lamp);
+    QCOMPARE(lamp->role(), QAccessible::Indicator);
+    QVERIFY(!lamp->actionInterface() || lamp->actionInterface()->actionNames().isEmpty());
+    const QString names[] = {"port closed", "port open", "port closed"};
+    for (const QString &name : names) {
+        QCOMPARE(lamp->text(QAccessible::Name), name);
+        clickOpen(w);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

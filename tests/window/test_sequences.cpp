@@ -4,7 +4,9 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 #include "app/mainwindow.h"
 #include "link/receive.h"
@@ -117,6 +119,7 @@ private slots:
     void editDuringSave();
     void nestedWriteSequences_data();
     void nestedWriteSequences();
+    void nestedSavesKeepTheNewer_data();
     void nestedSavesKeepTheNewer();
     void closeDuringLoadLock();
 };
@@ -387,15 +390,38 @@ void TestSequences::nestedWriteSequences()
 }
 
 // A SAVE to a file during the pauses of an earlier SAVE to the same file:
-// the file keeps the newer settings, which are also what the wire got last.
+// the file keeps the newer settings, which are also what the wire got last,
+// whichever name (a symbolic link or the file's own) each SAVE used. A newer
+// SAVE that could not write (the file-size limit, as a full disk) says so,
+// and the earlier one then still writes its set.
+void TestSequences::nestedSavesKeepTheNewer_data()
+{
+    QTest::addColumn<QString>("outerName");
+    QTest::addColumn<QString>("innerName");
+    QTest::addColumn<bool>("innerFails");
+    QTest::newRow("one name") << "same.txt"
+                              << "same.txt" << false;
+    QTest::newRow("the earlier through a link") << "link.txt"
+                                                << "same.txt" << false;
+    QTest::newRow("the newer through a link") << "same.txt"
+                                              << "link.txt" << false;
+    QTest::newRow("the newer cannot write") << "same.txt"
+                                            << "same.txt" << true;
+}
+
 void TestSequences::nestedSavesKeepTheNewer()
 {
+    QFETCH(QString, outerName);
+    QFETCH(QString, innerName);
+    QFETCH(bool, innerFails);
     PtyPair pty;
     setTestPorts({pty.slavePath()});
     TxSettings = randomStore(7);
     const SettingsLines older = buildSettingsLines(TxSettings);
     QTemporaryDir dir;
     const QString file = dir.filePath("same.txt");
+    QVERIFY(QFile::link(file, dir.filePath("link.txt")));
+    MessageBoxCatcher boxes;
     MainWindow w;
     clickOpen(w);
     Wire wire(pty);
@@ -408,17 +434,29 @@ void TestSequences::nestedSavesKeepTheNewer()
             w.findChild<QSpinBox *>("spinBox_sub1")->setValue(TxSettings.sub[0] == 33 ? 34 : 33);
             TxSettingsRecord now = TxSettings;
             newer = buildSettingsLines(now);
-            answerNextFileDialog(file);
-            QTimer::singleShot(0, &w, [&] { w.form()->toolButton_Save->click(); });
+            answerNextFileDialog(dir.filePath(innerName));
+            QTimer::singleShot(0, &w, [&] {
+                rlimit before{}, limit{0, 0};
+                ::getrlimit(RLIMIT_FSIZE, &before);
+                limit.rlim_max = before.rlim_max;
+                ::signal(SIGXFSZ, SIG_IGN);
+                if (innerFails)
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                w.form()->toolButton_Save->click();
+                ::setrlimit(RLIMIT_FSIZE, &before);
+            });
         }
     };
-    answerNextFileDialog(file);
+    answerNextFileDialog(dir.filePath(outerName));
     w.form()->toolButton_Save->click();
     QVERIFY(nested);
     wire.bytes += readWhile(pty, 300);
     const QStringList want = QStringList({"OK", QString::fromLatin1(older.s)}) + lineTokens(newer);
     QCOMPARE(tokens(wire.bytes), want);
-    QCOMPARE(fileBytes(file), newer.s + newer.g + newer.h);
+    const SettingsLines kept = innerFails ? older : newer;
+    QCOMPARE(fileBytes(file), kept.s + kept.g + kept.h);
+    QVERIFY(QFileInfo(dir.filePath("link.txt")).isSymLink());
+    QCOMPARE(boxes.count(), innerFails ? 1 : 0);
 }
 
 // Closing the window within LOAD's button lock, while a WRITE runs: no file

@@ -1,0 +1,22 @@
+# Installs the documentation alone into PREFIX and checks that every
+# docs/... file the installed README names is there, beside it.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --component doc --prefix "${PREFIX}"
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install --component doc failed: ${status}")
+endif()
+set(docdir "${PREFIX}/${DOCDIR}")
+file(READ "${docdir}/README.md" readme)
+string(REGEX MATCHALL "docs/[A-Za-z0-9_./-]+[.](md|png|svg|pdf)" named "${readme}")
+list(REMOVE_DUPLICATES named)
+list(LENGTH named count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "the installed README names no file under docs/")
+endif()
+foreach(path IN LISTS named)
+  if(NOT EXISTS "${docdir}/${path}")
+    message(SEND_ERROR "the installed README points to ${path}, which is not installed there")
+  endif()
+endforeach()
+message(STATUS "${count} files the README points to are installed beside it")
