@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "file/linerange.h"
 #include "model/bindings.h"
 #include "model/catalogue.h"
 #include "model/merge.h"
