@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "cli/plot.h"
+#include "cli/draw/plot.h"
 
 // txctl plot on long recordings, beside a floor that only reads the file and
 // parses its numbers.

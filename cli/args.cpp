@@ -1,7 +1,7 @@
 #include "cli/args.h"
 
 #include "cli/commands.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
 
 const char *const kPortArgumentHelp = "The port: a device path or a name such as ttyUSB0.";
 const char *const kSourceArgumentHelp =

@@ -3,8 +3,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include "cli/interrupts.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
+#include "cli/port/interrupts.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "cli/group_options.h"
 
 #include "cli/commands.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
 
 std::vector<QCommandLineOption> groupOptions(const QString &base)
 {

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "cli/commands.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
 
 namespace {
 

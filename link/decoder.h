@@ -47,7 +47,7 @@ constexpr int kAnswerWindowMs = 2500;
 // The line counts as quiet when no byte came for this long (more than an
 // adapter's latency timer): a whole frame with nothing after it is taken
 // then, and what is left of the burst is dropped.
-constexpr int kQuietMs = 50;
+constexpr int kQuietMs = 100;
 // At most this many received bytes wait: two frames and the header of a
 // third, the most that a verdict needs.
 constexpr int kMaxWaitingBytes = 2 * kLiveFrameLength + kSettingsFrameLength;

@@ -36,7 +36,10 @@ arch=$(dpkg-deb -f "$deb" Architecture)
   echo "./usr/share/doc/txconfig/copyright"
   echo "./usr/share/doc/txconfig/changelog.gz"
   echo "./usr/share/doc/txconfig/README.md"
-  echo "./usr/share/doc/txconfig/settings-json.md"
+  # The documents the README links to, where its links lead.
+  for d in reliability.md screens-and-screen-readers.md screenshots/plot.png settings-json.md; do
+    echo "./usr/share/doc/txconfig/docs/$d"
+  done
 } | sort >"$tmp/expected"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort >"$tmp/actual"
 diff -u "$tmp/expected" "$tmp/actual" >&2 || fail "file list differs (- expected, + in the package)"

@@ -2,8 +2,8 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/file_source.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
+#include "cli/source/file_source.h"
 #include "model/catalogue.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/interrupts.h"
-#include "cli/output.h"
-#include "cli/port_link.h"
+#include "cli/output/output.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_link.h"
 #include "link/portdoctor.h"
 
 namespace {

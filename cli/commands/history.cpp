@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
-#include "cli/history.h"
-#include "cli/output.h"
+#include "cli/output/output.h"
+#include "cli/source/history.h"
 #include "file/settingsfile_strict.h"
 #include "model/catalogue.h"
 

@@ -1,9 +1,9 @@
 // txctl import: a JSON document into a settings file.
 
 #include "cli/commands.h"
-#include "cli/file_source.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/source/file_source.h"
 #include "file/settingsfile.h"
 #include "file/settingsjson.h"
 #include "link/lines.h"

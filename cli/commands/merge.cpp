@@ -1,11 +1,11 @@
 // txctl merge: some groups of settings from one SOURCE, the rest from another.
 
 #include "cli/commands.h"
-#include "cli/file_source.h"
 #include "cli/group_options.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "cli/port_transfer.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/port/port_transfer.h"
+#include "cli/source/file_source.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 

@@ -9,13 +9,13 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/interrupts.h"
-#include "cli/monitor_view.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "cli/plot.h"
-#include "cli/port_link.h"
-#include "cli/port_trouble.h"
+#include "cli/draw/plot.h"
+#include "cli/output/monitor_view.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_link.h"
+#include "cli/port/port_trouble.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "cli/commands.h"
-#include "cli/file_source.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "cli/plot.h"
+#include "cli/draw/plot.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/source/file_source.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QVector>
 
 #include "cli/commands.h"
-#include "cli/output.h"
-#include "cli/port_link.h"
+#include "cli/output/output.h"
+#include "cli/port/port_link.h"
 
 namespace {
 

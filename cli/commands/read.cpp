@@ -4,10 +4,10 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/interrupts.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "cli/port_transfer.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_transfer.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"
 

@@ -5,8 +5,8 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/output.h"
-#include "cli/port_transfer.h"
+#include "cli/output/output.h"
+#include "cli/port/port_transfer.h"
 #include "model/txsettings.h"
 
 namespace {

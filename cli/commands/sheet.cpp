@@ -5,10 +5,10 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/file_source.h"
-#include "cli/output.h"
-#include "cli/output_file.h"
-#include "cli/sheet.h"
+#include "cli/draw/sheet.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
+#include "cli/source/file_source.h"
 
 namespace {
 

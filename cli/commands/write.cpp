@@ -6,11 +6,11 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/file_source.h"
 #include "cli/group_options.h"
-#include "cli/interrupts.h"
-#include "cli/output.h"
-#include "cli/port_transfer.h"
+#include "cli/output/output.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_transfer.h"
+#include "cli/source/file_source.h"
 #include "model/catalogue.h"
 
 namespace {

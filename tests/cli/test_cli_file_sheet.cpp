@@ -2,7 +2,7 @@
 
 #include <QPdfWriter>
 
-#include "cli/sheet.h"
+#include "cli/draw/sheet.h"
 #include "file/settingsjson.h"
 #include "model/catalogue.h"
 #include "model/curvegeometry.h"

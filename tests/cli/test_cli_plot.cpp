@@ -7,7 +7,7 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
-#include "cli/plot.h"
+#include "cli/draw/plot.h"
 #include "support/programs.h"
 #include "support/stores.h"
 

@@ -1,4 +1,4 @@
-#include "cli/monitor_view.h"
+#include "cli/output/monitor_view.h"
 
 #include <QStringList>
 

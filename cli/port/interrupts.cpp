@@ -1,4 +1,4 @@
-#include "cli/interrupts.h"
+#include "cli/port/interrupts.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -8,7 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "cli/output.h"
+#include "cli/output/output.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "cli/port_transfer.h"
+#include "cli/port/port_transfer.h"
 
 #include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/commands.h"
-#include "cli/interrupts.h"
-#include "cli/output.h"
-#include "cli/port_trouble.h"
+#include "cli/output/output.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_trouble.h"
 #include "file/linerange.h"
 #include "file/settingsfile.h"
 #include "link/lines.h"

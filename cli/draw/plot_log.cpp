@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "cli/plot.h"
+#include "cli/draw/plot.h"
 
 namespace {
 

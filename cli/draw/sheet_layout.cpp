@@ -1,6 +1,6 @@
 // The sheet laid out: its blocks, placed down the pages.
 
-#include "cli/sheet.h"
+#include "cli/draw/sheet.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "cli/port_trouble.h"
+#include "cli/port/port_trouble.h"
 
 #include <cstdio>
 

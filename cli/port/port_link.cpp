@@ -1,4 +1,4 @@
-#include "cli/port_link.h"
+#include "cli/port/port_link.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "cli/interrupts.h"
-#include "cli/port_trouble.h"
+#include "cli/port/interrupts.h"
+#include "cli/port/port_trouble.h"
 #include "link/receive.h"
 #include "link/waitms.h"
 

@@ -1,4 +1,4 @@
-#include "cli/history.h"
+#include "cli/source/history.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/output.h"
-#include "cli/output_file.h"
+#include "cli/output/output.h"
+#include "cli/output/output_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The sheet painted into a PDF.
 
-#include "cli/sheet.h"
+#include "cli/draw/sheet.h"
 
 #include <QBuffer>
 #include <QFont>

@@ -14,8 +14,8 @@
 #include <cmath>
 #include <functional>
 
-#include "cli/plot.h"
-#include "cli/plot_chart.h"
+#include "cli/draw/plot.h"
+#include "cli/draw/plot_chart.h"
 
 namespace {
 

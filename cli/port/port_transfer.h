@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "cli/args.h"
-#include "cli/history.h"
-#include "cli/port_link.h"
+#include "cli/port/port_link.h"
+#include "cli/source/history.h"
 #include "model/txsettings.h"
 
 // The settings to and from the transmitter as the commands move them: with

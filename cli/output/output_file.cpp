@@ -1,4 +1,4 @@
-#include "cli/output_file.h"
+#include "cli/output/output_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "cli/output.h"
+#include "cli/output/output.h"
 #include "file/settingsfile.h"
 
 namespace {

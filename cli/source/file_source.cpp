@@ -1,13 +1,13 @@
-#include "cli/file_source.h"
+#include "cli/source/file_source.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <sys/stat.h>
 
-#include "cli/history.h"
-#include "cli/output.h"
-#include "cli/port_transfer.h"
+#include "cli/output/output.h"
+#include "cli/port/port_transfer.h"
+#include "cli/source/history.h"
 #include "file/settingsfile.h"
 #include "file/settingsfile_strict.h"
 #include "file/settingsjson.h"

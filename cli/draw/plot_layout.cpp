@@ -4,8 +4,8 @@
 #include <QPageSize>
 #include <cmath>
 
-#include "cli/plot.h"
-#include "cli/plot_chart.h"
+#include "cli/draw/plot.h"
+#include "cli/draw/plot_chart.h"
 
 namespace {
 
