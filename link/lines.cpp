@@ -204,22 +204,13 @@ int hexValue(const QString &text)
 
 } // namespace
 
-int toTenths(double volts)
-{
-    if (std::isnan(volts))
-        return 0;
-    // Kept inside what both float and int can hold before converting.
-    const double product = std::clamp(volts * 10.0, -2.0e9, 2.0e9);
-    return static_cast<int>(static_cast<float>(product));
-}
-
 void setRawAlarms(LineKind kind, TxSettingsRecord &s)
 {
     if (kind == LineKind::S) {
-        s.txAlarmRaw = toTenths(s.txAlarmVolt);
+        s.txAlarmRaw = voltsToTenths(s.txAlarmVolt);
     } else if (kind == LineKind::H) {
-        s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
-        s.extAlarmRaw = toTenths(s.extAlarmVolt);
+        s.rxAlarmRaw = voltsToTenths(s.rxAlarmVolt);
+        s.extAlarmRaw = voltsToTenths(s.extAlarmVolt);
     }
 }
 

@@ -12,9 +12,6 @@ enum class LineKind { S, G, H };
 
 constexpr int kLineLength = 81;
 
-// tenths = volts * 10, rounded to single precision, truncated toward zero.
-int toTenths(double volts);
-
 // Sets the raw alarm tenths that the line of the given kind carries from
 // their volts, as the encoders do before building it: txAlarmRaw for S,
 // rxAlarmRaw and extAlarmRaw for H, nothing for G.

@@ -43,9 +43,9 @@ inline void settingsInRange(TxSettingsRecord s)
 inline void linesWellFormed(const TxSettingsRecord &store)
 {
     TxSettingsRecord s = store;
-    s.txAlarmRaw = toTenths(s.txAlarmVolt);
-    s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
-    s.extAlarmRaw = toTenths(s.extAlarmVolt);
+    s.txAlarmRaw = voltsToTenths(s.txAlarmVolt);
+    s.rxAlarmRaw = voltsToTenths(s.rxAlarmVolt);
+    s.extAlarmRaw = voltsToTenths(s.extAlarmVolt);
     const QByteArray S = buildLine(LineKind::S, s);
     const QByteArray G = buildLine(LineKind::G, s);
     const QByteArray H = buildLine(LineKind::H, s);

@@ -57,9 +57,9 @@ Chunks readFrames(const TxSettingsRecord &s, const TxLiveDataRecord &d)
 
 QByteArray fileOf(TxSettingsRecord s)
 {
-    s.txAlarmRaw = toTenths(s.txAlarmVolt);
-    s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
-    s.extAlarmRaw = toTenths(s.extAlarmVolt);
+    s.txAlarmRaw = voltsToTenths(s.txAlarmVolt);
+    s.rxAlarmRaw = voltsToTenths(s.rxAlarmVolt);
+    s.extAlarmRaw = voltsToTenths(s.extAlarmVolt);
     return buildLine(LineKind::S, s) + buildLine(LineKind::G, s) + buildLine(LineKind::H, s);
 }
 

@@ -421,9 +421,9 @@ void TestFaults::deviceVanishing()
         TxSettingsRecord factory = before;
         restData(factory);
         restData2(factory);
-        factory.txAlarmRaw = toTenths(factory.txAlarmVolt);
-        factory.rxAlarmRaw = toTenths(factory.rxAlarmVolt);
-        factory.extAlarmRaw = toTenths(factory.extAlarmVolt);
+        factory.txAlarmRaw = voltsToTenths(factory.txAlarmVolt);
+        factory.rxAlarmRaw = voltsToTenths(factory.rxAlarmVolt);
+        factory.extAlarmRaw = voltsToTenths(factory.extAlarmVolt);
         QVERIFY(TxSettings == factory);
         break;
     }

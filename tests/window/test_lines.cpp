@@ -22,9 +22,9 @@ const char kFactoryH[] = "H74747474747474740037474740157474740010203142536474074
 // The raw alarms as the encoders derive them before building.
 void deriveRaw(TxSettingsRecord &s)
 {
-    s.txAlarmRaw = toTenths(s.txAlarmVolt);
-    s.rxAlarmRaw = toTenths(s.rxAlarmVolt);
-    s.extAlarmRaw = toTenths(s.extAlarmVolt);
+    s.txAlarmRaw = voltsToTenths(s.txAlarmVolt);
+    s.rxAlarmRaw = voltsToTenths(s.rxAlarmVolt);
+    s.extAlarmRaw = voltsToTenths(s.extAlarmVolt);
 }
 
 using Setter = std::function<void(TxSettingsRecord &)>;
@@ -205,7 +205,7 @@ private slots:
     {
         QFETCH(double, volts);
         QFETCH(int, tenths);
-        QCOMPARE(toTenths(volts), tenths);
+        QCOMPARE(voltsToTenths(volts), tenths);
     }
 
     // Whatever the store holds, a line keeps its length, its letter, its tail
