@@ -166,17 +166,6 @@ std::vector<QByteArray> answerOf(const std::vector<Sample> &all)
     return out;
 }
 
-std::vector<QByteArray> answerFrames(const TxSettingsRecord &s, const TxLiveDataRecord &d)
-{
-    std::vector<QByteArray> out;
-    for (const SettingsFrameLayout &l : settingsFrameLayouts()) {
-        if (l.seq == kAuxSeq + 1)
-            out.push_back(buildAuxFrame(s));
-        out.push_back(buildSettingsFrame(l, s, d));
-    }
-    return out;
-}
-
 quint8 leaning(QRandomGenerator &g)
 {
     static const quint8 kTricky[] = {0xFE, 0x18, 0x19, 0xAA, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xA1,
@@ -397,7 +386,7 @@ private slots:
             const int askAt = stream.size();
             TxSettingsRecord want = startSettings();
             TxLiveDataRecord wantD = startLiveData();
-            for (QByteArray frame : answerFrames(model, md)) {
+            for (QByteArray frame : readAnswerFrames(model, md)) {
                 referenceDecode(frame, want, wantD);
                 if (randomFree)
                     frame = withRandomFreeBytes(frame, g);

@@ -32,6 +32,14 @@ public:
     QList<QPair<QString, QString>> boxes; // (title, text) in the order shown
     int count() const { return boxes.size(); }
     QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().second; }
+    // Exactly one box was shown: READ's note that no whole set came and
+    // nothing was changed.
+    bool onlyNotWholeNote() const
+    {
+        return count() == 1 && boxes[0].first == "Note" &&
+               lastText().startsWith("The settings did not arrive whole (frames") &&
+               lastText().endsWith(". Nothing was changed.");
+    }
 
 private:
     void poll();

@@ -66,18 +66,24 @@ void settle(int ms)
     waitFor([] { return false; }, ms);
 }
 
+// A new window that opened its port on the pseudo-terminal.
+bool openWindowOn(PtyPair &pty, std::unique_ptr<MainWindow> &w)
+{
+    if (!pty.isValid())
+        return false;
+    setTestPorts({pty.slavePath()});
+    w = std::make_unique<MainWindow>();
+    clickOpen(*w);
+    return w->port().isOpen();
+}
+
 // The window with its port open on a pseudo-terminal; "OK" already read.
 struct Rig {
     PtyPair pty;
     std::unique_ptr<MainWindow> w;
     bool open()
     {
-        if (!pty.isValid())
-            return false;
-        setTestPorts({pty.slavePath()});
-        w = std::make_unique<MainWindow>();
-        clickOpen(*w);
-        return w->port().isOpen() &&
+        return openWindowOn(pty, w) &&
                readWhile(pty, 5000, [](const QByteArray &b) { return b.size() >= 2; }) == "OK";
     }
     MainWindowForm *ui() const { return w->form(); }
@@ -187,12 +193,7 @@ struct ReadRig {
     std::unique_ptr<MainWindow> w;
     bool open()
     {
-        if (!pty.isValid())
-            return false;
-        setTestPorts({pty.slavePath()});
-        w = std::make_unique<MainWindow>();
-        clickOpen(*w);
-        return w->port().isOpen() && waitFor([this] { return far.received == "OK"; }, 10000);
+        return openWindowOn(pty, w) && waitFor([this] { return far.received == "OK"; }, 10000);
     }
     MainWindowForm *ui() const { return w->form(); }
     // Clicks READ; returns once the command has ended.
